@@ -1,0 +1,91 @@
+#include "util/CPUUtility.h"
+
+#include "graphics/GfxTool.h"
+
+#include <cstdint>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#define LUMENFALL_X86 1
+#endif
+
+namespace {
+
+struct Features {
+    bool mmx = false;
+    bool now3d = false;
+};
+
+#ifdef LUMENFALL_X86
+// A processor accepts CPUID when bit 21 of the flags register can be flipped.
+bool CpuidAvailable()
+{
+    uintptr_t before = 0, after = 0;
+#if defined(__x86_64__)
+    // Step over the red zone: the pushes below must not clobber a leaf caller's locals.
+    asm volatile("sub $128, %%rsp\n\t"
+                 "pushfq\n\tpopq %0\n\tmovq %0, %1\n\t"
+                 "xorq $0x200000, %0\n\tpushq %0\n\tpopfq\n\t"
+                 "pushfq\n\tpopq %0\n\tpushq %1\n\tpopfq\n\t"
+                 "add $128, %%rsp"
+                 : "=&r"(after), "=&r"(before)
+                 :
+                 : "cc", "memory");
+#else
+    asm volatile("pushfl\n\tpopl %0\n\tmovl %0, %1\n\t"
+                 "xorl $0x200000, %0\n\tpushl %0\n\tpopfl\n\t"
+                 "pushfl\n\tpopl %0\n\tpushl %1\n\tpopfl"
+                 : "=&r"(after), "=&r"(before)
+                 :
+                 : "cc", "memory");
+#endif
+    return ((after ^ before) & 0x200000u) != 0;
+}
+#endif
+
+Features Detect()
+{
+    Features f;
+#ifdef LUMENFALL_X86
+    if (!CpuidAvailable())
+        return f;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    __cpuid(1, a, b, c, d);
+    f.mmx = (d & 0x800000u) != 0;
+    __cpuid(0x80000000u, a, b, c, d);
+    if (a >= 0x80000001u) {
+        __cpuid(0x80000001u, a, b, c, d);
+        f.now3d = (d & 0x80000000u) != 0;
+    }
+#endif
+    return f;
+}
+
+const Features& Detected()
+{
+    static const Features features = Detect();
+    return features;
+}
+
+} // namespace
+
+void InitCPUFeatures()
+{
+    HasMMX = Detected().mmx;
+    Has3DNow = Detected().now3d;
+}
+
+bool DetectedMMX() { return Detected().mmx; }
+bool Detected3DNow() { return Detected().now3d; }
+
+ScopedCPUFeatures::ScopedCPUFeatures(bool mmx, bool now3d) : savedMMX_(HasMMX), saved3DNow_(Has3DNow)
+{
+    HasMMX = mmx;
+    Has3DNow = now3d;
+}
+
+ScopedCPUFeatures::~ScopedCPUFeatures()
+{
+    HasMMX = savedMMX_;
+    Has3DNow = saved3DNow_;
+}
