@@ -1,8 +1,10 @@
 #include "host/FPUControl.h"
 #include "util/CPUUtility.h"
+#include "util/WindowsTool.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 int main(int argc, char** argv)
 {
@@ -13,7 +15,10 @@ int main(int argc, char** argv)
     InitCPUFeatures();
 
     if (argc > 1 && (std::strcmp(argv[1], "--version") == 0)) {
-        std::printf("Lumenfall %s\n", LUMENFALL_VERSION);
+        std::string company, description, version, internal, copyright, original, product, productVersion;
+        ReadVersionInfo("/proc/self/exe", company, description, version, internal, copyright, original, product,
+                        productVersion);
+        std::printf("%s %s\n%s\n", product.c_str(), version.c_str(), copyright.c_str());
         return 0;
     }
     std::printf("Lumenfall %s: the saver window is not built yet.\n", LUMENFALL_VERSION);
