@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -176,17 +177,33 @@ void SmoothRange(const TPixel* s, TPixel* d, size_t w, size_t begin, size_t end)
 // early keeps enough of them in flight.
 constexpr size_t kPrefetchAhead = 256;
 
+// Runs of neighbouring entries (identity, zoom) are followed by the processor's own
+// prefetcher; a map that leaves the cache line more often than once in this many pixels
+// (a wave shift) needs software prefetch.
+constexpr size_t kPixelsPerJump = 64;
+
+bool JumpsOften(std::span<const int32_t> map)
+{
+    constexpr int64_t kPixelsPerLine = 16;
+    size_t jumps = 0;
+    for (size_t k = 1; k < map.size(); ++k)
+        jumps += std::abs(int64_t(map[k]) - map[k - 1]) > kPixelsPerLine;
+    return jumps * kPixelsPerJump > map.size();
+}
+
 // dst[k] := src[map[k]]. The destination goes out with streaming stores, which spare reading
 // every destination line in before it is overwritten.
+template <bool Prefetch>
 void CopyThroughMap(const TPixel* src, TPixel* dst, const int32_t* map, size_t n)
 {
     size_t k = 0;
 #if defined(LUMENFALL_PACKED_SSE2)
     if (reinterpret_cast<uintptr_t>(dst) % sizeof(__m128i) == 0) {
         for (; k + kPrefetchAhead + 4 <= n; k += 4) {
-            const int32_t* ahead = map + k + kPrefetchAhead;
-            for (size_t q = 0; q < 4; ++q)
-                __builtin_prefetch(src + ahead[q]);
+            if constexpr (Prefetch) {
+                for (size_t q = 0; q < 4; ++q)
+                    __builtin_prefetch(src + map[k + kPrefetchAhead + q]);
+            }
             const int32_t* m = map + k;
             const __m128i four = _mm_setr_epi32(int32_t(src[m[0]]), int32_t(src[m[1]]), int32_t(src[m[2]]),
                                                 int32_t(src[m[3]]));
@@ -195,12 +212,13 @@ void CopyThroughMap(const TPixel* src, TPixel* dst, const int32_t* map, size_t n
         _mm_sfence();
     }
 #endif
-    for (; k + kPrefetchAhead < n; ++k) {
-        __builtin_prefetch(src + map[k + kPrefetchAhead]);
+    for (; k < n; ++k) {
+        if constexpr (Prefetch) {
+            if (k + kPrefetchAhead < n)
+                __builtin_prefetch(src + map[k + kPrefetchAhead]);
+        }
         dst[k] = src[map[k]];
     }
-    for (; k < n; ++k)
-        dst[k] = src[map[k]];
 }
 
 // Wraps at 16 bits like the height fields' integer type.
@@ -283,6 +301,7 @@ void TTranslationMap::SetEntry(int32_t x, int32_t y, int32_t sourceX, int32_t so
         throw EGfxFilterException("TTranslationMap.SetEntry : Position (" + std::to_string(x) + ", " +
                                   std::to_string(y) + ") is outside the map of " +
                                   SizeText(builtWidth_, builtHeight_) + " pixels");
+    jumpsKnown_ = false;
     sourceX = Reflect(sourceX, 0, builtWidth_ - 1);
     sourceY = Reflect(sourceY, 0, builtHeight_ - 1);
     map_[size_t(x) + size_t(y) * size_t(builtWidth_)] = sourceX + sourceY * builtWidth_;
@@ -329,7 +348,14 @@ void TTranslationMap::BuildCombinedMap(const TSinMagicParams& shiftParams, const
 void TTranslationMap::Apply()
 {
     CheckRastersFit("TTranslationMap.Apply");
-    CopyThroughMap(source_->Bits(), dest_->Bits(), map_.data(), map_.size());
+    if (!jumpsKnown_) {
+        jumpsOften_ = JumpsOften(map_);
+        jumpsKnown_ = true;
+    }
+    if (jumpsOften_)
+        CopyThroughMap<true>(source_->Bits(), dest_->Bits(), map_.data(), map_.size());
+    else
+        CopyThroughMap<false>(source_->Bits(), dest_->Bits(), map_.data(), map_.size());
 }
 
 // ---- TFastSmooth ---------------------------------------------------------------------

@@ -97,6 +97,10 @@ public:
 
 private:
     std::vector<int32_t> map_;
+    // Whether the entries jump about so often that the source must be prefetched by hand;
+    // worked out by the first Apply after the map changed.
+    bool jumpsKnown_ = false;
+    bool jumpsOften_ = false;
 };
 
 // Each pixel becomes the mean of its upper, left, right and lower neighbours (the pixel
