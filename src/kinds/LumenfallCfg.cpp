@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cerrno>
-#include <cmath>
 #include <concepts>
 #include <cstdio>
 #include <cstring>

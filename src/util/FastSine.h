@@ -1,0 +1,71 @@
+#pragma once
+// Sine of single-precision arguments in radians, four at a time with SSE2: several times
+// faster than sinf and within about 1e-7 of it.
+//
+// The argument is reduced by the nearest multiple k of pi, subtracted in three parts
+// (Cody-Waite) of which the first two have so few bits that their products with k are
+// exact for |x| up to FastSineRange; the sine of the remainder r in [-pi/2, pi/2] is an odd
+// polynomial of degree 11, negated for odd k. Arguments beyond the range, infinities and
+// NaN take sinf, so every argument has a defined result. Without SSE2 everything is sinf.
+//
+// The reduction rounds with the processor's SSE rounding mode, which the program leaves at
+// round-to-nearest.
+
+#include <cstddef>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+inline constexpr float FastSineRange = 131072.0f;
+
+// y may be x.
+void FastSines(const float* x, float* y, size_t count);
+float FastSine(float x);
+
+#if defined(__SSE2__)
+namespace FastSineDetail {
+
+inline constexpr float InvPi = 0.318309873f;
+// 1.5 * 2^23: adding it rounds to an integer, which then sits in the low mantissa bits.
+inline constexpr float RoundingShift = 12582912.0f;
+// pi = PiA + PiB + PiC; PiA has 8 significant bits and PiB 7.
+inline constexpr float PiA = 3.140625f;
+inline constexpr float PiB = 127.0f / 131072.0f;
+inline constexpr float PiC = -1.27951568e-6f;
+// sin(r) = r + r^3 (S3 + r^2 (S5 + r^2 (S7 + r^2 (S9 + r^2 S11)))) on [-pi/2, pi/2].
+inline constexpr float S3 = -0.166666666638812f;
+inline constexpr float S5 = 0.00833333276875358f;
+inline constexpr float S7 = -0.000198410865614788f;
+inline constexpr float S9 = 2.75364635625748e-6f;
+inline constexpr float S11 = -2.40801904329696e-8f;
+
+// y with the lanes that are not set in fastLanes (movemask bits) replaced by sinf of x.
+__m128 WithSlowLanes(__m128 x, __m128 y, int fastLanes);
+
+} // namespace FastSineDetail
+
+inline __m128 FastSine4(__m128 x)
+{
+    using namespace FastSineDetail;
+    const __m128 shifted = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(InvPi)), _mm_set1_ps(RoundingShift));
+    const __m128 k = _mm_sub_ps(shifted, _mm_set1_ps(RoundingShift));
+    __m128 r = _mm_sub_ps(x, _mm_mul_ps(k, _mm_set1_ps(PiA)));
+    r = _mm_sub_ps(r, _mm_mul_ps(k, _mm_set1_ps(PiB)));
+    r = _mm_sub_ps(r, _mm_mul_ps(k, _mm_set1_ps(PiC)));
+    const __m128 r2 = _mm_mul_ps(r, r);
+    __m128 p = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(S11), r2), _mm_set1_ps(S9));
+    p = _mm_add_ps(_mm_mul_ps(p, r2), _mm_set1_ps(S7));
+    p = _mm_add_ps(_mm_mul_ps(p, r2), _mm_set1_ps(S5));
+    p = _mm_add_ps(_mm_mul_ps(p, r2), _mm_set1_ps(S3));
+    __m128 y = _mm_add_ps(r, _mm_mul_ps(_mm_mul_ps(r, r2), p));
+    // The lowest bit of k, moved to the sign.
+    y = _mm_xor_ps(y, _mm_castsi128_ps(_mm_slli_epi32(_mm_castps_si128(shifted), 31)));
+
+    const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), x);
+    const int fastLanes = _mm_movemask_ps(_mm_cmple_ps(magnitude, _mm_set1_ps(FastSineRange)));
+    if (fastLanes != 0xF) [[unlikely]]
+        return WithSlowLanes(x, y, fastLanes);
+    return y;
+}
+#endif
