@@ -261,18 +261,6 @@ void TDIBRaster::ScrollLeft(int32_t n)
     }
 }
 
-void TDIBRaster::PlotStar(int32_t x, int32_t y, TPixel color)
-{
-    if (x <= 0 || x >= width_ - 1 || y <= 0 || y >= height_ - 1)
-        return;
-    TPixel* p = bits_ + x + int64_t(y) * width_;
-    *p = AddShifted(*p, color, 1);
-    p[-1] = AddShifted(p[-1], color, 2);
-    p[1] = AddShifted(p[1], color, 2);
-    p[-width_] = AddShifted(p[-width_], color, 2);
-    p[width_] = AddShifted(p[width_], color, 2);
-}
-
 void TDIBRaster::FillRect(TRect rect, TPixel color)
 {
     if (width_ == 0 || height_ == 0)

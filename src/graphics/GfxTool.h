@@ -12,6 +12,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 class QImage;
 class QPainter;
 
@@ -111,7 +115,7 @@ public:
     // Every row moves n pixels to the left; the last n pixels of a row keep their values.
     void ScrollLeft(int32_t n);
     // Additive five-pixel star; nothing on the outermost rows and columns.
-    void PlotStar(int32_t x, int32_t y, TPixel color);
+    inline void PlotStar(int32_t x, int32_t y, TPixel color);
     // Fills the inclusive rectangle after clamping it to the raster.
     void FillRect(TRect rect, TPixel color);
     TPixel GetPixel(int32_t x, int32_t y) const { return bits_[x + y * width_]; }
@@ -127,16 +131,23 @@ private:
 // A new raster of the picture's size (made even) with the picture drawn at (0, 0).
 std::unique_ptr<TDIBRaster> RasterFromGraphic(const QImage& picture);
 
-// Per channel: min(255, D + (S >> k)).
+// Per channel: min(255, D + (S >> k)); D's fourth byte is kept.
 inline TPixel AddShifted(TPixel d, TPixel s, int k)
 {
-    uint32_t r = ((d >> 16) & 0xFF) + (((s >> 16) & 0xFF) >> k);
-    uint32_t g = ((d >> 8) & 0xFF) + (((s >> 8) & 0xFF) >> k);
-    uint32_t b = (d & 0xFF) + ((s & 0xFF) >> k);
+    // Shifting the whole word moves bits of each channel into the one below; the mask
+    // drops them, so each channel is shifted on its own.
+    const uint32_t add = (s >> k) & ((0xFFu >> k) * 0x010101u);
+#if defined(__SSE2__)
+    return uint32_t(_mm_cvtsi128_si32(_mm_adds_epu8(_mm_cvtsi32_si128(int(d)), _mm_cvtsi32_si128(int(add)))));
+#else
+    uint32_t r = ((d >> 16) & 0xFF) + (add >> 16);
+    uint32_t g = ((d >> 8) & 0xFF) + ((add >> 8) & 0xFF);
+    uint32_t b = (d & 0xFF) + (add & 0xFF);
     if (r > 255) r = 255;
     if (g > 255) g = 255;
     if (b > 255) b = 255;
     return (d & 0xFF000000u) | (r << 16) | (g << 8) | b;
+#endif
 }
 
 // The largest absolute difference of the red, green and blue bytes.
@@ -154,3 +165,15 @@ void MakeEven(int32_t& a, int32_t& b);
 void ClipRect(TRect& r, const TRect& bounds);
 inline int32_t RectWidth(const TRect& r) { return r.Right - r.Left + 1; }
 inline int32_t RectHeight(const TRect& r) { return r.Bottom - r.Top + 1; }
+
+inline void TDIBRaster::PlotStar(int32_t x, int32_t y, TPixel color)
+{
+    if (x <= 0 || x >= width_ - 1 || y <= 0 || y >= height_ - 1)
+        return;
+    TPixel* p = bits_ + x + int64_t(y) * width_;
+    *p = AddShifted(*p, color, 1);
+    p[-1] = AddShifted(p[-1], color, 2);
+    p[1] = AddShifted(p[1], color, 2);
+    p[-width_] = AddShifted(p[-width_], color, 2);
+    p[width_] = AddShifted(p[width_], color, 2);
+}
