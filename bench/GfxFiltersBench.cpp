@@ -1,0 +1,125 @@
+// Each filter over a whole raster; compare with BM_Memcpy_<size> of the same bytes.
+#include "MemcpyBaseline.h"
+
+#include "graphics/GfxFilters.h"
+#include "util/CPUUtility.h"
+
+#include <random>
+
+namespace {
+
+struct TPath {
+    bool mmx;
+    bool now3d;
+};
+
+constexpr TPath kPlain{false, false};
+constexpr TPath kPackedMean{true, false};
+constexpr TPath kPackedAverage{false, true};
+
+// Noise, so that no path benefits from uniform pixels.
+void FillNoise(TDIBRaster& raster)
+{
+    std::mt19937 random(7);
+    for (int64_t k = 0; k < raster.PixelCount(); ++k)
+        raster.Bits()[k] = random();
+}
+
+void ReportRasterBytes(benchmark::State& state, const TDIBRaster& raster)
+{
+    state.SetBytesProcessed(int64_t(state.iterations()) * raster.PixelCount() * int64_t(sizeof(TPixel)));
+}
+
+template <class TFilter>
+void RunFilter(benchmark::State& state, TFilter& filter, int32_t width, int32_t height)
+{
+    TDIBRaster source(width, height), dest(width, height);
+    FillNoise(source);
+    for (auto _ : state) {
+        filter.Execute(source, dest);
+        benchmark::DoNotOptimize(dest.Bits());
+        benchmark::ClobberMemory();
+    }
+    ReportRasterBytes(state, source);
+}
+
+void BM_FastSmooth(benchmark::State& state, TPath path, int32_t width, int32_t height)
+{
+    ScopedCPUFeatures features(path.mmx, path.now3d);
+    TFastSmooth smooth;
+    RunFilter(state, smooth, width, height);
+}
+
+// The saver's shapes: a shift of a few percent of the raster, a zoom of a few percent.
+TSinMagicParams ShiftParams(int32_t width, int32_t height)
+{
+    TSinMagicParams p{};
+    p[smrAmplitudesX] = {0.02f * float(width), 0.01f * float(width), 0.0f, 0.0f};
+    p[smrFrequenciesX] = {2.0f, 5.0f, 0.0f, 0.0f};
+    p[smrAmplitudesY] = {0.02f * float(height), 0.005f * float(height), 0.0f, 0.0f};
+    p[smrFrequenciesY] = {1.0f, 7.0f, 0.0f, 0.0f};
+    return p;
+}
+
+TSinMagicParams ZoomParams()
+{
+    TSinMagicParams p{};
+    p[smrAmplitudesX] = {0.03f, 0.01f, 0.0f, 0.0f};
+    p[smrFrequenciesX] = {1.0f, 4.0f, 0.0f, 0.0f};
+    p[smrAmplitudesY] = {0.02f, 0.01f, 0.0f, 0.0f};
+    p[smrFrequenciesY] = {2.0f, 3.0f, 0.0f, 0.0f};
+    return p;
+}
+
+enum class TMapShape { Identity, Shift, Zoom, Combined };
+
+void BM_TranslationMap(benchmark::State& state, TMapShape shape, int32_t width, int32_t height)
+{
+    TTranslationMap map(width, height);
+    if (shape == TMapShape::Shift)
+        map.BuildShiftMap(ShiftParams(width, height));
+    else if (shape == TMapShape::Zoom)
+        map.BuildZoomMap(ZoomParams(), width / 2, height / 2, false);
+    else if (shape == TMapShape::Combined)
+        map.BuildCombinedMap(ShiftParams(width, height), ZoomParams(), width / 2, height / 2);
+    RunFilter(state, map, width, height);
+}
+
+// Heights as the about box leaves them: a sine stir and a few poked blocks.
+void Disturb(TRefractionMap& heights)
+{
+    heights.AddSineWave(1200.0f, 0.0f, 2.0f);
+    for (int32_t k = 1; k < 8; ++k)
+        heights.FillHeights(heights.Width() * k / 8, heights.Height() * k / 8, 3, 3, 1600);
+}
+
+void BM_RefractionMap(benchmark::State& state, int32_t width, int32_t height)
+{
+    TRefractionMap map(width, height);
+    map.SetRefractionIndex(2.0f);
+    Disturb(map);
+    RunFilter(state, map, width, height);
+}
+
+void BM_Waterize(benchmark::State& state, int32_t width, int32_t height)
+{
+    TWaterize water(width, height);
+    Disturb(water.CurrentHeights());
+    RunFilter(state, water, width, height);
+}
+
+} // namespace
+
+#define LUMENFALL_AT_BOTH_SIZES(func, name, ...)                                                                 \
+    BENCHMARK_CAPTURE(func, name##_1920x1080 __VA_OPT__(, ) __VA_ARGS__, 1920, 1080)->Unit(benchmark::kMicrosecond); \
+    BENCHMARK_CAPTURE(func, name##_3840x2160 __VA_OPT__(, ) __VA_ARGS__, 3840, 2160)->Unit(benchmark::kMicrosecond)
+
+LUMENFALL_AT_BOTH_SIZES(BM_FastSmooth, Plain, kPlain);
+LUMENFALL_AT_BOTH_SIZES(BM_FastSmooth, PackedMean, kPackedMean);
+LUMENFALL_AT_BOTH_SIZES(BM_FastSmooth, PackedAverage, kPackedAverage);
+LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Identity, TMapShape::Identity);
+LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Shift, TMapShape::Shift);
+LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Zoom, TMapShape::Zoom);
+LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Combined, TMapShape::Combined);
+LUMENFALL_AT_BOTH_SIZES(BM_RefractionMap, Disturbed);
+LUMENFALL_AT_BOTH_SIZES(BM_Waterize, Disturbed);
