@@ -1,0 +1,361 @@
+#include "persistence/SettingsStore.h"
+
+#include "kinds/LumenfallCfg.h"
+#include "util/WindowsTool.h"
+
+#include <algorithm>
+
+namespace {
+
+std::string FromRoot(const std::string& path) { return "\\" + path; }
+
+std::string PresetKey(const std::string& keyPath, const std::string& name) { return FromRoot(keyPath + "\\" + name); }
+
+// Each read keeps the field's value when the registry has no usable value.
+template <typename Read>
+void TryRead(Read read)
+{
+    try {
+        read();
+    } catch (const ERegistryException&) {
+    }
+}
+
+TRenderMode ReadRenderMode(TRegistry& reg, const char* name) { return TRenderMode(uint8_t(reg.ReadInteger(name))); }
+
+void ReadVector(TRegistry& reg, const std::string& name, TVector3d& v)
+{
+    v.X = float(reg.ReadFloat(name + ".X"));
+    v.Y = float(reg.ReadFloat(name + ".Y"));
+    v.Z = float(reg.ReadFloat(name + ".Z"));
+}
+
+void WriteVector(TRegistry& reg, const std::string& name, const TVector3d& v)
+{
+    reg.WriteFloat(name + ".X", v.X);
+    reg.WriteFloat(name + ".Y", v.Y);
+    reg.WriteFloat(name + ".Z", v.Z);
+}
+
+int32_t ClampDuration(int32_t seconds) { return std::clamp(seconds, 0, kMaxDurationSeconds); }
+
+void ClampToSafeRanges(TBlankerSettings& s)
+{
+    s.WaveDuration = ClampDuration(s.WaveDuration);
+    s.LogoDuration = ClampDuration(s.LogoDuration);
+    s.TextDuration = ClampDuration(s.TextDuration);
+    s.MorphDuration = ClampDuration(s.MorphDuration);
+    s.OverallWidth = std::clamp(s.OverallWidth, 1, 1000);
+    s.OverallHeight = std::clamp(s.OverallHeight, 1, 1000);
+}
+
+// "RandomSelection", "Enabled" and "Duration" of the open show key.
+void ReadShowValues(TRegistry& reg, bool& randomSelection, bool& enabled, int32_t& duration)
+{
+    randomSelection = reg.ReadBool("RandomSelection");
+    enabled = reg.ReadBool("Enabled");
+    duration = reg.ReadInteger("Duration");
+}
+
+void WriteShowValues(TRegistry& reg, bool randomSelection, bool enabled, int32_t duration)
+{
+    reg.WriteBool("RandomSelection", randomSelection);
+    reg.WriteBool("Enabled", enabled);
+    reg.WriteInteger("Duration", duration);
+}
+
+// The subkey names of the open key without the active preset's.
+void FillPresetList(TRegistry& reg, std::vector<std::string>& list, const std::string& activeName)
+{
+    list = reg.GetKeyNames();
+    std::erase_if(list, [&](const std::string& n) {
+        return n.size() == activeName.size() &&
+               std::equal(n.begin(), n.end(), activeName.begin(),
+                          [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); });
+    });
+}
+
+void ReadGlobalValues(TRegistry& reg, TBlankerSettings& s, bool& firstStart)
+{
+    firstStart = true;
+    TryRead([&] { firstStart = reg.ReadBool("FirstStart"); });
+    TryRead([&] { s.ScreenMode = reg.ReadInteger("ScreenMode"); });
+    TryRead([&] { s.StretchFullScr = reg.ReadBool("StretchFullScr"); });
+    TryRead([&] { s.OverrideDrawArea = reg.ReadBool("OverrideDrawArea"); });
+    TryRead([&] { s.OverallWidth = reg.ReadInteger("OverallWidth"); });
+    TryRead([&] { s.OverallHeight = reg.ReadInteger("OverallHeight"); });
+    TryRead([&] { s.WaveStartMode = uint8_t(reg.ReadInteger("WaveStartMode")); });
+    TryRead([&] { s.ProcessPriority = uint8_t(reg.ReadInteger("ProcessPriority")); });
+    TryRead([&] { s.FeaturesHotkey = uint16_t(reg.ReadInteger("FeaturesHotkey")); });
+    TryRead([&] { s.MultiMonitorMode = uint8_t(reg.ReadInteger("MultiMonitorMode")); });
+}
+
+// Reads the show keys in their fixed order; the first registry error ends the reading.
+void ReadShowKeys(TRegistry& reg, TRootKey root, TBlankerSettings& s, bool firstStart)
+{
+    try {
+        reg.OpenKey(FromRoot(kWavesKey), true);
+        ReadShowValues(reg, s.WaveRandomSelection, s.WaveEnabled, s.WaveDuration);
+        if (firstStart)
+            s.ActiveWave->LoadFromFile(s.WavesDirectory + "Intro System.lmx");
+        else
+            s.ActiveWave->LoadFromRegistry(root, kWavesKey, "_ActiveWave");
+        if (s.WaveList) {
+            s.WaveList->clear();
+            ListFiles(s.WavesDirectory + "*.lmx", faAnyFile, *s.WaveList);
+            for (std::string& name : *s.WaveList)
+                name.resize(name.size() - std::min<size_t>(4, name.size()));
+        }
+        reg.CloseKey();
+
+        reg.OpenKey(FromRoot(kLogosKey), true);
+        ReadShowValues(reg, s.LogoRandomSelection, s.LogoEnabled, s.LogoDuration);
+        LoadLogoConfig(root, s.ActiveLogo, kLogosKey, "_ActiveLogo");
+        if (s.LogoList)
+            FillPresetList(reg, *s.LogoList, "_ActiveLogo");
+        reg.CloseKey();
+
+        reg.OpenKey(FromRoot(kTextsKey), true);
+        ReadShowValues(reg, s.TextRandomSelection, s.TextEnabled, s.TextDuration);
+        LoadTextConfig(root, s.ActiveText, kTextsKey, "_ActiveText");
+        if (s.TextList)
+            FillPresetList(reg, *s.TextList, "_ActiveText");
+        reg.CloseKey();
+
+        reg.OpenKey(FromRoot(kMorphingKey), true);
+        s.MorphDuration = reg.ReadInteger("Duration");
+        reg.CloseKey();
+    } catch (const ERegistryException&) {
+    }
+}
+
+// The first run of a user: everything read from the machine's key goes into the user's.
+void CopyMachineSettingsToUser(const TBlankerSettings& s)
+{
+    SaveBlankerSettings(s);
+    if (s.LogoList) {
+        for (const std::string& name : *s.LogoList) {
+            TLogoConfig logo;
+            LoadLogoConfig(HKEY_LOCAL_MACHINE, logo, kLogosKey, name);
+            SaveLogoConfig(logo, kLogosKey);
+        }
+    }
+    if (s.TextList) {
+        for (const std::string& name : *s.TextList) {
+            TTextConfig text;
+            LoadTextConfig(HKEY_LOCAL_MACHINE, text, kTextsKey, name);
+            SaveTextConfig(text, kTextsKey);
+        }
+    }
+}
+
+} // namespace
+
+bool LoadBlankerSettings(TBlankerSettings& settings)
+{
+    TBlankerSettings& s = settings;
+    {
+        const TBlankerSettings defaults;
+        auto* waveList = s.WaveList;
+        auto* activeWave = s.ActiveWave;
+        auto* logoList = s.LogoList;
+        auto* textList = s.TextList;
+        const TLogoConfig activeLogo = s.ActiveLogo;
+        const TTextConfig activeText = s.ActiveText;
+        s = defaults;
+        s.WaveList = waveList;
+        s.ActiveWave = activeWave;
+        s.LogoList = logoList;
+        s.TextList = textList;
+        s.ActiveLogo = activeLogo;
+        s.ActiveText = activeText;
+    }
+
+    bool firstRun = false;
+    bool firstStart = true;
+    TRootKey root = HKEY_LOCAL_MACHINE;
+    {
+        TRegistry reg(KEY_READ);
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        if (!reg.KeyExists(FromRoot(kSettingsKey)))
+            return false;
+        if (reg.OpenKey(FromRoot(kSettingsKey), false))
+            TryRead([&] { s.WavesDirectory = reg.ReadString("WavesDirectory"); });
+        reg.CloseKey();
+        if (s.WavesDirectory.empty() || s.WavesDirectory.back() != '/')
+            s.WavesDirectory += '/';
+
+        reg.SetRootKey(HKEY_CURRENT_USER);
+        if (reg.KeyExists(FromRoot(kSettingsKey)))
+            root = HKEY_CURRENT_USER;
+        else
+            firstRun = true;
+        reg.SetRootKey(root);
+
+        if (reg.OpenKey(FromRoot(kSettingsKey), false))
+            ReadGlobalValues(reg, s, firstStart);
+        reg.CloseKey();
+        ReadShowKeys(reg, root, s, firstStart);
+    }
+    ClampToSafeRanges(s);
+    if (firstRun)
+        CopyMachineSettingsToUser(s);
+    return true;
+}
+
+void SaveBlankerSettings(const TBlankerSettings& settings)
+{
+    const TBlankerSettings& s = settings;
+    TRegistry reg(KEY_ALL_ACCESS);
+    reg.SetRootKey(HKEY_CURRENT_USER);
+    reg.OpenKey(FromRoot(kSettingsKey), true);
+    reg.WriteInteger("ScreenMode", s.ScreenMode);
+    reg.WriteBool("StretchFullScr", s.StretchFullScr);
+    reg.WriteBool("OverrideDrawArea", s.OverrideDrawArea);
+    reg.WriteInteger("OverallWidth", s.OverallWidth);
+    reg.WriteInteger("OverallHeight", s.OverallHeight);
+    reg.WriteInteger("WaveStartMode", s.WaveStartMode);
+    reg.WriteInteger("ProcessPriority", s.ProcessPriority);
+    reg.WriteInteger("FeaturesHotkey", s.FeaturesHotkey);
+    reg.WriteBool("FirstStart", false);
+    reg.WriteInteger("MultiMonitorMode", s.MultiMonitorMode);
+    reg.CloseKey();
+
+    reg.OpenKey(FromRoot(kWavesKey), true);
+    WriteShowValues(reg, s.WaveRandomSelection, s.WaveEnabled, s.WaveDuration);
+    reg.CloseKey();
+    if (s.ActiveWave) {
+        s.ActiveWave->Name = "_ActiveWave";
+        s.ActiveWave->SaveToRegistry(kWavesKey);
+    }
+
+    reg.OpenKey(FromRoot(kLogosKey), true);
+    WriteShowValues(reg, s.LogoRandomSelection, s.LogoEnabled, s.LogoDuration);
+    reg.CloseKey();
+    TLogoConfig activeLogo = s.ActiveLogo;
+    activeLogo.Name = "_ActiveLogo";
+    SaveLogoConfig(activeLogo, kLogosKey);
+
+    reg.OpenKey(FromRoot(kTextsKey), true);
+    WriteShowValues(reg, s.TextRandomSelection, s.TextEnabled, s.TextDuration);
+    reg.CloseKey();
+    TTextConfig activeText = s.ActiveText;
+    activeText.Name = "_ActiveText";
+    SaveTextConfig(activeText, kTextsKey);
+
+    reg.OpenKey(FromRoot(kMorphingKey), true);
+    reg.WriteInteger("Duration", s.MorphDuration);
+    reg.CloseKey();
+}
+
+void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPath, const std::string& name)
+{
+    config.Name = name;
+    TRegistry reg(KEY_READ);
+    reg.SetRootKey(root);
+    try {
+        reg.OpenKey(PresetKey(keyPath, name), true);
+        config.ParticleCount = reg.ReadInteger("ParticleCount");
+        config.MotionBlur = reg.ReadInteger("MotionBlur");
+        config.SmoothFilter = reg.ReadBool("SmoothFilter");
+        config.RenderMode = ReadRenderMode(reg, "RenderMode");
+        ReadVector(reg, "Angle", config.Angle);
+        ReadVector(reg, "Rot", config.Rot);
+        config.Style = uint8_t(reg.ReadInteger("Style"));
+        config.ColorMask = uint32_t(reg.ReadInteger("ColorMask"));
+        config.Tolerance = reg.ReadInteger("Tolerance");
+        config.Path = reg.ReadString("Path");
+        reg.CloseKey();
+    } catch (const ERegistryException&) {
+    }
+    config.ParticleCount = std::clamp(config.ParticleCount, 1, kMaxLogoParticles);
+}
+
+void SaveLogoConfig(const TLogoConfig& config, const std::string& keyPath)
+{
+    try {
+        TRegistry reg(KEY_ALL_ACCESS);
+        reg.SetRootKey(HKEY_CURRENT_USER);
+        reg.OpenKey(PresetKey(keyPath, config.Name), true);
+        reg.WriteInteger("ParticleCount", config.ParticleCount);
+        reg.WriteInteger("MotionBlur", config.MotionBlur);
+        reg.WriteBool("SmoothFilter", config.SmoothFilter);
+        reg.WriteInteger("RenderMode", int32_t(config.RenderMode));
+        WriteVector(reg, "Angle", config.Angle);
+        WriteVector(reg, "Rot", config.Rot);
+        reg.WriteInteger("Style", config.Style);
+        reg.WriteInteger("ColorMask", int32_t(config.ColorMask));
+        reg.WriteInteger("Tolerance", config.Tolerance);
+        reg.WriteString("Path", config.Path);
+        reg.CloseKey();
+    } catch (const ERegistryException&) {
+    }
+}
+
+void DeleteLogoConfig(const TLogoConfig& config, const std::string& keyPath)
+{
+    try {
+        TRegistry reg(KEY_ALL_ACCESS);
+        reg.SetRootKey(HKEY_CURRENT_USER);
+        reg.DeleteKey(PresetKey(keyPath, config.Name));
+        reg.Flush();
+    } catch (const ERegistryException&) {
+    }
+}
+
+void LoadTextConfig(TRootKey root, TTextConfig& config, const std::string& keyPath, const std::string& name)
+{
+    config.Name = name;
+    TRegistry reg(KEY_READ);
+    reg.SetRootKey(root);
+    try {
+        reg.OpenKey(PresetKey(keyPath, name), true);
+        config.MotionBlur = reg.ReadInteger("MotionBlur");
+        config.SmoothFilter = reg.ReadBool("SmoothFilter");
+        config.RenderMode = ReadRenderMode(reg, "RenderMode");
+        ReadVector(reg, "Angle", config.Angle);
+        ReadVector(reg, "Rot", config.Rot);
+        config.Text = reg.ReadString("Text");
+        config.FontName = reg.ReadString("FontName");
+        config.FontSize = reg.ReadInteger("FontSize");
+        uint8_t style = 0;
+        reg.ReadBinaryData("FontStyle", &style, 1);
+        config.FontStyle = style;
+        config.Color = uint32_t(reg.ReadInteger("Color"));
+        reg.CloseKey();
+    } catch (const ERegistryException&) {
+    }
+    config.FontSize = std::clamp(config.FontSize, -1000, 1000);
+}
+
+void SaveTextConfig(const TTextConfig& config, const std::string& keyPath)
+{
+    try {
+        TRegistry reg(KEY_ALL_ACCESS);
+        reg.SetRootKey(HKEY_CURRENT_USER);
+        reg.OpenKey(PresetKey(keyPath, config.Name), true);
+        reg.WriteInteger("MotionBlur", config.MotionBlur);
+        reg.WriteBool("SmoothFilter", config.SmoothFilter);
+        reg.WriteInteger("RenderMode", int32_t(config.RenderMode));
+        WriteVector(reg, "Angle", config.Angle);
+        WriteVector(reg, "Rot", config.Rot);
+        reg.WriteString("Text", config.Text);
+        reg.WriteString("FontName", config.FontName);
+        reg.WriteInteger("FontSize", config.FontSize);
+        reg.WriteBinaryData("FontStyle", &config.FontStyle, 1);
+        reg.WriteInteger("Color", int32_t(config.Color));
+        reg.CloseKey();
+    } catch (const ERegistryException&) {
+    }
+}
+
+void DeleteTextConfig(const TTextConfig& config, const std::string& keyPath)
+{
+    try {
+        TRegistry reg(KEY_ALL_ACCESS);
+        reg.SetRootKey(HKEY_CURRENT_USER);
+        reg.DeleteKey(PresetKey(keyPath, config.Name));
+        reg.Flush();
+    } catch (const ERegistryException&) {
+    }
+}

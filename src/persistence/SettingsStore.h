@@ -1,0 +1,99 @@
+#pragma once
+// The saver's settings in the registry: the global settings record, the logo and text
+// presets, and the first-run copy of the machine-wide settings into the user's key.
+//
+// Ranges the store guarantees after loading (a hand-edited hive may hold anything):
+// durations 0 .. 2147483 seconds (so that milliseconds and morph steps fit 32 bits),
+// OverallWidth and OverallHeight 1 .. 1000 percent, a logo's ParticleCount 1 .. 1000000,
+// a text's FontSize -1000 .. 1000. Other numbers are kept as read; their users cope with
+// any value (unknown modes draw nothing, motion blur is capped by the fade).
+
+#include "engine/ParticleSystem.h"
+#include "engine/World3d.h"
+#include "persistence/Registry.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TWaveConfig;
+
+inline constexpr const char* kSettingsKey = "Software\\Quenwick\\ORBX";
+inline constexpr const char* kWavesKey = "Software\\Quenwick\\ORBX\\Waves";
+inline constexpr const char* kLogosKey = "Software\\Quenwick\\ORBX\\Logos";
+inline constexpr const char* kTextsKey = "Software\\Quenwick\\ORBX\\Texts";
+inline constexpr const char* kMorphingKey = "Software\\Quenwick\\ORBX\\Morphing";
+
+inline constexpr int32_t kMaxDurationSeconds = 2147483;
+inline constexpr int32_t kMaxLogoParticles = 1000000;
+
+struct TLogoConfig {
+    std::string Name;
+    int32_t ParticleCount = 2000;
+    int32_t MotionBlur = 0;
+    bool SmoothFilter = false;
+    TRenderMode RenderMode = TRenderMode::rmDraw;
+    TVector3d Angle{};
+    TVector3d Rot{};
+    uint8_t Style = 0;       // 0 "Bitmap", 1 "Mask"
+    uint32_t ColorMask = 0;  // platform colour 0x00BBGGRR
+    int32_t Tolerance = 0;
+    std::string Path;
+};
+
+struct TTextConfig {
+    std::string Name;
+    int32_t MotionBlur = 0;
+    bool SmoothFilter = false;
+    TRenderMode RenderMode = TRenderMode::rmDraw;
+    TVector3d Angle{};
+    TVector3d Rot{};
+    std::string Text;
+    std::string FontName;
+    int32_t FontSize = 0;
+    uint8_t FontStyle = 0;   // fsBold, fsItalic, fsUnderline, fsStrikeOut
+    uint32_t Color = 0;      // platform colour 0x00BBGGRR
+};
+
+struct TBlankerSettings {
+    bool WaveRandomSelection = false;
+    bool LogoRandomSelection = false;
+    bool TextRandomSelection = false;
+    bool WaveEnabled = true;
+    bool LogoEnabled = true;
+    bool TextEnabled = true;
+    int32_t WaveDuration = 30;
+    int32_t LogoDuration = 10;
+    int32_t TextDuration = 10;
+    int32_t MorphDuration = 4;
+    std::string WavesDirectory;
+    std::vector<std::string>* WaveList = nullptr; // owned by the caller, may be absent
+    TWaveConfig* ActiveWave = nullptr;            // owned by the caller
+    std::vector<std::string>* LogoList = nullptr;
+    TLogoConfig ActiveLogo;
+    std::vector<std::string>* TextList = nullptr;
+    TTextConfig ActiveText;
+    bool StretchFullScr = true;
+    int32_t ScreenMode = -1;
+    uint8_t ProcessPriority = 0;
+    uint16_t FeaturesHotkey = 0x4053; // Ctrl+S: virtual key in the low byte, 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt
+    bool OverrideDrawArea = false;
+    int32_t OverallWidth = 50;
+    int32_t OverallHeight = 50;
+    uint8_t WaveStartMode = 0;
+    uint8_t MultiMonitorMode = 0;
+};
+
+// Fills the record; the caller has created ActiveWave and the lists it wants filled (the
+// first-run copy needs LogoList and TextList). False when the product is not installed.
+// A missing or unreadable intro preset raises the preset file's error.
+bool LoadBlankerSettings(TBlankerSettings& settings);
+// Writes everything to the user's key; renames the caller's ActiveWave to "_ActiveWave".
+void SaveBlankerSettings(const TBlankerSettings& settings);
+
+void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPath, const std::string& name);
+void SaveLogoConfig(const TLogoConfig& config, const std::string& keyPath);
+void DeleteLogoConfig(const TLogoConfig& config, const std::string& keyPath);
+void LoadTextConfig(TRootKey root, TTextConfig& config, const std::string& keyPath, const std::string& name);
+void SaveTextConfig(const TTextConfig& config, const std::string& keyPath);
+void DeleteTextConfig(const TTextConfig& config, const std::string& keyPath);

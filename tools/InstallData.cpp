@@ -1,0 +1,168 @@
+// Makes the machine-wide installation: the wave presets, the logo pictures, the help file
+// and the machine hive that names them.
+//
+//   lumenfall_installdata --output DIR --prefix PREFIX --help-source FILE
+//
+// DIR receives waves/, logos/, help/ and machine.reg; the hive names the files as they will
+// lie under PREFIX/share/lumenfall (DIR itself for a staged installation in the build).
+
+#include "LogoPictures.h"
+#include "WavePresets.h"
+
+#include "persistence/Registry.h"
+#include "persistence/SettingsStore.h"
+
+#include <QGuiApplication>
+#include <QImageWriter>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Options {
+    fs::path output;
+    fs::path prefix;
+    fs::path helpSource;
+};
+
+Options ParseArguments(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        if (name == "--output")
+            options.output = argv[i + 1];
+        else if (name == "--prefix")
+            options.prefix = argv[i + 1];
+        else if (name == "--help-source")
+            options.helpSource = argv[i + 1];
+        else
+            throw std::runtime_error("unknown argument " + name);
+    }
+    if (options.output.empty() || options.prefix.empty() || options.helpSource.empty())
+        throw std::runtime_error("usage: lumenfall_installdata --output DIR --prefix PREFIX --help-source FILE");
+    return options;
+}
+
+void SavePicture(const QImage& image, const fs::path& file, const char* format)
+{
+    QImageWriter writer(QString::fromStdString(file.string()), format);
+    if (format == std::string("jpg"))
+        writer.setQuality(92);
+    if (!writer.write(image))
+        throw std::runtime_error("cannot write " + file.string() + ": " + writer.errorString().toStdString());
+}
+
+TLogoConfig Logo(const std::string& name, const fs::path& picture, uint8_t style, int32_t particles)
+{
+    TLogoConfig logo;
+    logo.Name = name;
+    logo.ParticleCount = particles;
+    logo.MotionBlur = 3;
+    logo.RenderMode = TRenderMode::rmDrawMixMode;
+    logo.Style = style;
+    logo.ColorMask = 0x000000;
+    logo.Tolerance = 48;
+    logo.Angle = {0, 0, 0};
+    logo.Rot = {0.0f, 0.6f, 0.0f};
+    logo.Path = picture.string();
+    return logo;
+}
+
+TTextConfig Text(const std::string& name, const std::string& text, uint32_t color, uint8_t style)
+{
+    TTextConfig t;
+    t.Name = name;
+    t.MotionBlur = 2;
+    t.RenderMode = TRenderMode::rmDrawMixMode;
+    t.Angle = {12, 0, -6};
+    t.Rot = {0, 0.5f, 0};
+    t.Text = text;
+    t.FontName = "Arial";
+    t.FontSize = 40;
+    t.FontStyle = style;
+    t.Color = color;
+    return t;
+}
+
+// Everything the settings store writes for a user, written through its own operations into
+// a scratch user hive.
+void WriteSettings(const Options& options, const TWaveConfig& intro)
+{
+    const fs::path installed = options.prefix / "share" / "lumenfall";
+    TRegistry reg;
+    reg.SetRootKey(HKEY_CURRENT_USER);
+    reg.OpenKey(std::string("\\") + kSettingsKey, true);
+    reg.WriteString("WavesDirectory", (installed / "waves").string());
+    reg.WriteString("Help", (installed / "help" / "index.html").string());
+    reg.CloseKey();
+
+    TWaveConfig active;
+    active.Assign(intro);
+    TBlankerSettings settings;
+    settings.ActiveWave = &active;
+    settings.ActiveLogo = Logo("Lumenfall Emblem", installed / "logos" / "lumenfall-emblem.bmp", 0, 6000);
+    settings.ActiveText = Text("Welcome", "Welcome to Lumenfall  *  particles in light  *  ", 0x00FFD080, 1);
+    SaveBlankerSettings(settings);
+    SaveLogoConfig(settings.ActiveLogo, kLogosKey);
+    SaveLogoConfig(Logo("Lumenfall Star", installed / "logos" / "lumenfall-star.jpg", 1, 5000), kLogosKey);
+    SaveTextConfig(settings.ActiveText, kTextsKey);
+    SaveTextConfig(Text("Night Shift", "The night is young and the particles are restless.  ", 0x0080FF80, 3),
+                   kTextsKey);
+    // The first run of every user loads the intro preset from its file.
+    TRegistry fresh;
+    fresh.OpenKey(std::string("\\") + kSettingsKey, false);
+    fresh.DeleteValue("FirstStart");
+}
+
+void CopyKey(const THive& from, THive& to, const std::string& path)
+{
+    to.CreateKey(path);
+    for (const std::string& value : from.ValueNames(path))
+        to.SetValue(path, value, *from.FindValue(path, value));
+    for (const std::string& key : from.KeyNames(path))
+        CopyKey(from, to, path.empty() ? key : path + "\\" + key);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    try {
+        const Options options = ParseArguments(argc, argv);
+        fs::create_directories(options.output / "waves");
+        fs::create_directories(options.output / "logos");
+        fs::create_directories(options.output / "help");
+        fs::copy_file(options.helpSource, options.output / "help" / "index.html", fs::copy_options::overwrite_existing);
+        SavePicture(DrawEmblem(), options.output / "logos" / "lumenfall-emblem.bmp", "bmp");
+        SavePicture(DrawMark(), options.output / "logos" / "lumenfall-star.jpg", "jpg");
+
+        const auto presets = MakeShippedWavePresets();
+        for (const auto& preset : presets)
+            preset->SaveToFile((options.output / "waves" / (preset->Name + ".lmx")).string());
+
+        const fs::path scratch = options.output / "machine.reg.user-scratch";
+        fs::remove(scratch);
+        setenv("LUMENFALL_USER_HIVE", scratch.c_str(), 1);
+        WriteSettings(options, *presets.front());
+        const THive user = THive::LoadFromFile(scratch.string(), HKEY_CURRENT_USER);
+        THive machine(HKEY_LOCAL_MACHINE);
+        CopyKey(user, machine, "");
+        const fs::path hive = options.output / "machine.reg";
+        machine.SaveToFile(hive.string());
+        for (const fs::path& leftover : {scratch, fs::path(scratch.string() + ".lock"), fs::path(hive.string() + ".lock")})
+            fs::remove(leftover);
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lumenfall_installdata: %s\n", e.what());
+        return 1;
+    }
+}
