@@ -115,6 +115,22 @@ QImage ReadWithPlatformReader(const QByteArray& data, const char* format, int in
     return image;
 }
 
+// The platform copies bitmaps without their alpha channel: a bitmap whose alpha bytes are
+// all zero still shows its colours.
+QImage WithoutAlpha(QImage image)
+{
+    if (!image.hasAlphaChannel())
+        return image;
+    image = image.convertToFormat(QImage::Format_ARGB32); // unpremultiplied: the colours stay
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] |= 0xFF000000u;
+    }
+    image.reinterpretAsFormat(QImage::Format_RGB32);
+    return image;
+}
+
 QByteArray RawBytes(std::span<const uint8_t> bytes)
 {
     return QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
@@ -136,7 +152,7 @@ QImage DecodeBitmapFile(std::span<const uint8_t> file)
     const int64_t pixelOffset = LoadU32(file.data() + 10);
     if (pixelOffset < kFileHeaderSize + layout.InfoSize || pixelOffset + layout.PixelBytes > int64_t(file.size()))
         Fail("DecodeBitmapFile", "The pixel data is truncated");
-    return ReadWithPlatformReader(RawBytes(file), "bmp", 0, "DecodeBitmapFile");
+    return WithoutAlpha(ReadWithPlatformReader(RawBytes(file), "bmp", 0, "DecodeBitmapFile"));
 }
 
 QImage DecodeDib(std::span<const uint8_t> info, std::span<const uint8_t> bits)
@@ -154,7 +170,7 @@ QImage DecodeDib(std::span<const uint8_t> info, std::span<const uint8_t> bits)
     AppendU32(file, uint32_t(pixelOffset));
     file.append(reinterpret_cast<const char*>(info.data()), qsizetype(layout.InfoSize));
     file.append(reinterpret_cast<const char*>(bits.data()), qsizetype(layout.PixelBytes));
-    return ReadWithPlatformReader(file, "bmp", 0, "DecodeDib");
+    return WithoutAlpha(ReadWithPlatformReader(file, "bmp", 0, "DecodeDib"));
 }
 
 QImage DecodePackedDib(std::span<const uint8_t> dib)

@@ -13,7 +13,7 @@
 LUMENFALL_DECLARE_EXCEPTION(EBitmapError, EPictureError);
 
 // A ".bmp" file: 1, 4, 8, 16, 24 or 32 bits, uncompressed, bit fields or run-length
-// encoded, bottom-up or top-down.
+// encoded, bottom-up or top-down. Bitmaps come without alpha, as the platform draws them.
 QImage DecodeBitmapFile(std::span<const uint8_t> file);
 
 // A device-independent bitmap given as its header with colour table (`info`) and its

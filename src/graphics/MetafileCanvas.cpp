@@ -18,6 +18,7 @@ constexpr size_t kMaxSavedStates = 1024;
 // coordinates would overflow, and nothing of them could be on the picture anyway.
 constexpr double kCoordinateLimit = double(1 << 24);
 constexpr double kMaxFontPixels = 16384;
+constexpr double kMaxPenPixels = 32767; // the painter's limit
 constexpr double kDefaultFontPixels = 12;
 
 QColor ColorOf(uint32_t colorRef) { return QColor(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF); }
@@ -60,7 +61,7 @@ QPainter::CompositionMode CompositionFor(uint32_t rasterOp)
         return QPainter::RasterOp_SourceXorDestination;
     case NOTSRCCOPY:
         return QPainter::RasterOp_NotSource;
-    default:
+    default: // a plain copy, as SRCCOPY
         return QPainter::CompositionMode_SourceOver;
     }
 }
@@ -242,12 +243,13 @@ QPen TMetafileCanvas::PenFor(const QTransform& transform) const
     if (style == PS_NULL)
         return Qt::NoPen;
     QPen result(ColorOf(pen.Color));
-    // A pen never draws thinner than one pixel.
-    if (pen.Width <= 0 || pen.Width * ScaleX(transform) < 1) {
+    // Figures are drawn in picture pixels; a pen never draws thinner than one pixel.
+    const double pixels = pen.Width * ScaleX(transform);
+    if (pen.Width <= 0 || !(pixels >= 1)) {
         result.setWidth(0);
         result.setCosmetic(true);
     } else {
-        result.setWidthF(pen.Width);
+        result.setWidthF(std::min(pixels, kMaxPenPixels));
     }
     switch (style) {
     case PS_DASH:
@@ -311,14 +313,14 @@ void TMetafileCanvas::Emit(const QPainterPath& figure, bool stroke, bool fill)
         return;
     }
     const QTransform transform = LogicalToPicture();
-    if (!Drawable(transform.mapRect(figure.controlPointRect())))
+    const QPainterPath mapped = transform.map(figure);
+    if (!Drawable(mapped.controlPointRect()))
         return;
-    painter_.setTransform(transform);
     painter_.setBackgroundMode(state_.BkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
     painter_.setBackground(ColorOf(state_.BkColor));
     painter_.setPen(stroke ? PenFor(transform) : QPen(Qt::NoPen));
     painter_.setBrush(fill ? BrushFor() : QBrush(Qt::NoBrush));
-    painter_.drawPath(figure);
+    painter_.drawPath(mapped);
 }
 
 void TMetafileCanvas::BeginPath()
@@ -496,8 +498,6 @@ void TMetafileCanvas::DrawBitmap(const QImage& picture, const QRectF& destinatio
     painter_.translate(destination.topLeft());
     painter_.scale(destination.width() / source.width(), destination.height() / source.height());
     painter_.setCompositionMode(CompositionFor(rasterOp));
-    // Bitmaps in metafiles are copied without their alpha, as the platform does.
-    painter_.drawImage(QPointF(0, 0),
-                       picture.hasAlphaChannel() ? picture.convertToFormat(QImage::Format_RGB32) : picture, source);
+    painter_.drawImage(QPointF(0, 0), picture, source);
     painter_.restore();
 }

@@ -103,20 +103,17 @@ bool BottomUp(std::span<const uint8_t> info)
     return LoadU32(info.data()) == 12 || LoadI32(info.data() + 8) > 0;
 }
 
-void DrawDib(TMetafileCanvas& canvas, std::span<const uint8_t> info, std::span<const uint8_t> bits,
-             const QRectF& destination, double xSrc, double ySrc, double srcWidth, double srcHeight, uint32_t rasterOp)
+void DrawDib(TMetafileCanvas& canvas, const QImage& picture, bool bottomUp, const QRectF& destination, double xSrc,
+             double ySrc, double srcWidth, double srcHeight, uint32_t rasterOp)
 {
-    const QImage picture = DecodeDib(info, bits);
-    const double top = BottomUp(info) ? picture.height() - ySrc - srcHeight : ySrc;
+    const double top = bottomUp ? picture.height() - ySrc - srcHeight : ySrc;
     canvas.DrawBitmap(picture, destination, QRectF(xSrc, top, srcWidth, srcHeight), rasterOp);
 }
 
 void DrawPackedDib(TMetafileCanvas& canvas, std::span<const uint8_t> dib, const QRectF& destination, double xSrc,
                    double ySrc, double srcWidth, double srcHeight, uint32_t rasterOp)
 {
-    const QImage picture = DecodePackedDib(dib);
-    const double top = BottomUp(dib) ? picture.height() - ySrc - srcHeight : ySrc;
-    canvas.DrawBitmap(picture, destination, QRectF(xSrc, top, srcWidth, srcHeight), rasterOp);
+    DrawDib(canvas, DecodePackedDib(dib), BottomUp(dib), destination, xSrc, ySrc, srcWidth, srcHeight, rasterOp);
 }
 
 constexpr uint32_t DIB_PAL_COLORS = 1;
@@ -490,7 +487,8 @@ void DrawEmfBitmap(TMetafileCanvas& canvas, const TRecord& r, size_t at, const Q
     const uint32_t infoSize = r.U32(at + 4);
     if (infoSize == 0 || usage == DIB_PAL_COLORS)
         return; // a fill with the brush, or colours from a palette we do not keep
-    DrawDib(canvas, r.Bytes(r.U32(at), infoSize), r.Bytes(r.U32(at + 8), r.U32(at + 12)), destination, xSrc, ySrc,
+    const std::span<const uint8_t> info = r.Bytes(r.U32(at), infoSize);
+    DrawDib(canvas, DecodeDib(info, r.Bytes(r.U32(at + 8), r.U32(at + 12))), BottomUp(info), destination, xSrc, ySrc,
             srcWidth, srcHeight, rasterOp);
 }
 
@@ -731,9 +729,10 @@ TEmfFrame FrameOf(const TRecord& header)
 
 QImage PlayEnhancedMetafile(std::span<const uint8_t> data)
 {
-    const TRecord header(data.first(std::min<size_t>(data.size(), LoadU32(data.data() + 4))), EMR_HEADER);
-    if (header.Size() < kEmfHeaderSize)
+    const uint32_t headerBytes = LoadU32(data.data() + 4);
+    if (headerBytes < kEmfHeaderSize || headerBytes > data.size())
         Fail("The header is damaged");
+    const TRecord header(data.first(headerBytes), EMR_HEADER);
     const uint64_t end = header.U32(48);
     if (end < header.Size())
         Fail("The header is damaged");

@@ -24,7 +24,8 @@ TPictureFormat FormatOf(const std::string& path)
 {
     const size_t dot = path.find_last_of('.');
     const size_t slash = path.find_last_of('/');
-    std::string extension = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : path.substr(dot);
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    std::string extension = hasExtension ? path.substr(dot) : "";
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
     if (extension == ".bmp")

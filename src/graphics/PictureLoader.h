@@ -27,7 +27,7 @@ std::string RefusedPictureSize(int64_t width, int64_t height);
 
 // Loads the picture by its file extension, without regard to case: ".bmp", ".jpg",
 // ".jpeg", ".ico", ".wmf", ".emf". The result is Format_RGB32; transparent parts of
-// icons and bitmaps with alpha are composed onto black, and metafiles are played onto
-// black. A missing, unreadable, damaged, unsupported or too large file raises
-// EPictureError (or an exception derived from it).
+// icons are composed onto black, and metafiles are played onto black. A missing,
+// unreadable, damaged, unsupported or too large file raises EPictureError (or an
+// exception derived from it).
 QImage LoadPicture(const std::string& path);

@@ -256,7 +256,7 @@ TEST(MetafilePlayer, EmbeddedBitmapsAreStretchedUpright)
     EXPECT_EQ(Rgb(picture, 35, 35), 0xFFFFFFu);
 }
 
-TEST(MetafilePlayer, EnhancedMetafilePolygonAndTextInTheFrame)
+TEST(MetafilePlayer, EnhancedMetafilePolygonTextAndWidePenInTheFrame)
 {
     TEmfBuilder emf;
     emf.Add(39, {1, 0, ColorRef(0x00FF00), 0})  // CreateBrushIndirect 1: green
@@ -271,14 +271,22 @@ TEST(MetafilePlayer, EnhancedMetafilePolygonAndTextInTheFrame)
         .Add(17, {1})                           // back to device units
         .Add(24, {ColorRef(0xFFFF00)})          // SetTextColor
         .Add(18, {1})                           // transparent
-        .Text(60, 2, u"EMF");
+        .Text(60, 2, u"EMF")
+        .Add(17, {8})                           // fine logical units: 1 pixel is 10417 of them
+        .Add(9, {1000000, 500000})
+        .Add(38, {9, 0, 200000, 0, ColorRef(0xFF00FF)}) // a pen of 19 pixels
+        .Add(37, {9})
+        .Add(27, {300000, 450000})              // MoveToEx: pixel (29, 43)
+        .Add(54, {450000, 450000});             // LineTo: pixel (43, 43)
     const QImage picture = PlayMetafile(emf.Build(QRect(QPoint(0, 0), QPoint(2540, 1270))));
     ASSERT_EQ(picture.size(), QSize(96, 48));
     EXPECT_EQ(Rgb(picture, 20, 15), 0x00FF00u);
     EXPECT_EQ(Rgb(picture, 80, 35), 0xFFFFFFu);
-    EXPECT_EQ(Rgb(picture, 40, 35), 0u);
+    EXPECT_EQ(Rgb(picture, 5, 45), 0u);
     EXPECT_EQ(Rgb(picture, 80, 20), 0u);
     EXPECT_GT(CountColor(picture, QRect(60, 0, 36, 20), 0xFFFF00), 10);
+    EXPECT_EQ(Rgb(picture, 36, 43), 0xFF00FFu);
+    EXPECT_EQ(Rgb(picture, 36, 36), 0xFF00FFu);
 }
 
 TEST(MetafilePlayer, DamagedMetafilesRaiseAndNeverReadOutside)

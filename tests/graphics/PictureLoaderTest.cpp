@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio> // jpeglib.h needs FILE declared first
 #include <functional>
+#include <jpeglib.h>
 #include <random>
 
 namespace {
@@ -155,6 +157,32 @@ std::vector<uint8_t> MakeIconFile()
     return w.Bytes;
 }
 
+std::vector<uint8_t> CmykJpeg()
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = 8;
+    info.image_height = 8;
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<uint8_t> row(32, 100);
+    JSAMPROW rows[] = {row.data()};
+    while (info.next_scanline < info.image_height)
+        jpeg_write_scanlines(&info, rows, 1);
+    jpeg_finish_compress(&info);
+    std::vector<uint8_t> result(out, out + size);
+    jpeg_destroy_compress(&info);
+    std::free(out);
+    return result;
+}
+
 class PictureFiles : public ::testing::Test {
 protected:
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
@@ -189,9 +217,8 @@ TEST_P(BitmapDepths, PixelsKeepTheirColoursAndRows)
     auto index = [&](int x, int y) { return uint32_t(x * 3 + y * 7) % (1u << std::min(bits, 8)); };
     auto color = [](int x, int y) { return uint32_t(x * 19) << 16 | uint32_t(y * 50) << 8 | uint32_t(x * y + 5); };
     auto expected = [&](int x, int y) { return bits <= 8 ? palette[index(x, y)] : color(x, y); };
-    const std::string path = Write("picture.bmp", MakeBitmapFile(kWidth, kHeight, bits, topDown, palette, [&](int x, int y) {
-                                       return bits <= 8 ? index(x, y) : color(x, y);
-                                   }));
+    auto stored = [&](int x, int y) { return bits <= 8 ? index(x, y) : color(x, y); };
+    const std::string path = Write("picture.bmp", MakeBitmapFile(kWidth, kHeight, bits, topDown, palette, stored));
 
     const QImage picture = LoadPicture(path);
     ASSERT_EQ(picture.format(), QImage::Format_RGB32);
@@ -207,8 +234,33 @@ INSTANTIATE_TEST_SUITE_P(AllDepths, BitmapDepths,
                                            TBitmapCase{24, false}, TBitmapCase{24, true}, TBitmapCase{32, false},
                                            TBitmapCase{32, true}),
                          [](const auto& info) {
-                             return std::to_string(info.param.Bits) + (info.param.TopDown ? "BitsTopDown" : "BitsBottomUp");
+                             return std::to_string(info.param.Bits) +
+                                    (info.param.TopDown ? "BitsTopDown" : "BitsBottomUp");
                          });
+
+TEST_F(PictureFiles, BitmapAlphaIsIgnoredAsThePlatformDrawsBitmaps)
+{
+    // 2 x 1 pixels of 32 bits with an alpha mask: transparent red, half-transparent green.
+    TByteWriter w;
+    w.U8('B');
+    w.U8('M');
+    w.U32(14 + 108 + 8);
+    w.U32(0);
+    w.U32(14 + 108);
+    for (uint32_t v : {108u, 2u, 1u})
+        w.U32(v);
+    w.U16(1);
+    w.U16(32);
+    for (uint32_t v : {3u, 8u, 0u, 0u, 0u, 0u, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
+        w.U32(v);
+    while (w.Bytes.size() < 14 + 108)
+        w.U8(0);
+    w.U32(0x00FF0000);
+    w.U32(0x8000FF00);
+    const QImage picture = LoadPicture(Write("alpha.bmp", w.Bytes));
+    EXPECT_EQ(Rgb(picture, 0, 0), 0xFF0000u);
+    EXPECT_EQ(Rgb(picture, 1, 0), 0x00FF00u);
+}
 
 TEST_F(PictureFiles, JpegBaselineProgressiveAndGrayscaleAreDecoded)
 {
@@ -216,7 +268,8 @@ TEST_F(PictureFiles, JpegBaselineProgressiveAndGrayscaleAreDecoded)
     const std::vector<uint8_t> progressive = Encode(Quadrants(QImage::Format_RGB32), "jpeg", true);
     ASSERT_EQ(JpegFrameKind(baseline), std::make_pair(0xC0, 3));
     ASSERT_EQ(JpegFrameKind(progressive), std::make_pair(0xC2, 3));
-    for (const auto& [name, bytes] : {std::pair{"baseline.jpg", baseline}, std::pair{"progressive.JPEG", progressive}}) {
+    for (const auto& [name, bytes] :
+         {std::pair{"baseline.jpg", baseline}, std::pair{"progressive.JPEG", progressive}}) {
         const QImage picture = LoadPicture(Write(name, bytes));
         ASSERT_EQ(picture.size(), QSize(64, 48)) << name;
         EXPECT_TRUE(Near(Rgb(picture, 12, 10), 0xFF0000, 12)) << name;
@@ -233,6 +286,27 @@ TEST_F(PictureFiles, JpegBaselineProgressiveAndGrayscaleAreDecoded)
         const int level = qGray(expected.pixel(p));
         EXPECT_TRUE(Near(Rgb(picture, p.x(), p.y()), uint32_t(level * 0x010101), 6)) << p.x() << ", " << p.y();
     }
+}
+
+TEST(JpegDecoder, DamagedAndCmykPicturesRaiseWithoutTerminalOutput)
+{
+    const std::vector<uint8_t> jpeg = Encode(Quadrants(QImage::Format_RGB32), "jpeg");
+    std::vector<uint8_t> scrambled = jpeg;
+    for (size_t i = scrambled.size() / 2; i < scrambled.size() / 2 + 40; ++i)
+        scrambled[i] = 0xFF; // markers in the middle of the scan
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(DecodeJpeg(std::span(jpeg).first(jpeg.size() - 200)), EJpegError);
+    try {
+        DecodeJpeg(scrambled);
+    } catch (const EJpegError&) {
+    }
+    try {
+        DecodeJpeg(CmykJpeg());
+        ADD_FAILURE() << "CMYK accepted";
+    } catch (const EJpegError& e) {
+        EXPECT_EQ(e.Message(), "JpegDecoder.DecodeJpeg : CMYK pictures are not supported");
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(PictureFiles, IconNearestTo32PixelsIsTakenWithTransparencyOnBlack)
@@ -254,7 +328,8 @@ TEST_F(PictureFiles, DamagedFilesOfEveryKindRaise)
         MakeBitmapFile(40, 30, 24, false, {}, [](int x, int y) { return uint32_t(x * 5 + y); });
     const std::vector<uint8_t> jpeg = Encode(Quadrants(QImage::Format_RGB32), "jpeg", true);
     const std::vector<uint8_t> icon = MakeIconFile();
-    for (const auto& [extension, valid] : {std::pair{".bmp", bitmap}, std::pair{".jpg", jpeg}, std::pair{".ico", icon}}) {
+    for (const auto& [extension, valid] :
+         {std::pair{".bmp", bitmap}, std::pair{".jpg", jpeg}, std::pair{".ico", icon}}) {
         const std::vector<uint8_t> truncated(valid.begin(), valid.begin() + valid.size() / 2);
         EXPECT_THROW(LoadPicture(Write(std::string("truncated") + extension, truncated)), EPictureError) << extension;
         EXPECT_THROW(LoadPicture(Write(std::string("garbage") + extension, garbage)), EPictureError) << extension;
