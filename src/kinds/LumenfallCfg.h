@@ -5,6 +5,7 @@
 
 #include "engine/ParticleSystem.h"
 #include "engine/World3d.h"
+#include "graphics/DrawingSurface.h"
 #include "graphics/GfxFilters.h"
 #include "persistence/Registry.h"
 #include "persistence/ReflectionObjects.h"
@@ -17,13 +18,8 @@
 
 LUMENFALL_DECLARE_EXCEPTION(EWaveConfigError, Exception);
 
-// Stored as ordinals; values outside the names are kept as they are read, and the drawing
-// code copes with them.
-enum class TTransMapMode : uint8_t {
-    tmmApplyBefore, // "Apply before drawing"
-    tmmApplyAfter,  // "Apply after drawing"
-};
-
+// Stored as ordinals, like TTransMapMode (declared with the drawing surface); values outside
+// the names are kept as they are read, and the drawing code copes with them.
 enum class TTransMapStyle : uint8_t {
     tmsWaved,             // "Wave Shift"
     tmsWavedZoom,         // "Wave Zoom"

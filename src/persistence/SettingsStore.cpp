@@ -248,13 +248,53 @@ void SaveBlankerSettings(const TBlankerSettings& settings)
     reg.CloseKey();
 }
 
-void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPath, const std::string& name)
+namespace {
+
+// Reads a preset key; the first registry error ends the reading and keeps the rest.
+template <typename Read>
+void ReadPreset(TRootKey root, const std::string& keyPath, const std::string& name, Read read)
 {
-    config.Name = name;
     TRegistry reg(KEY_READ);
     reg.SetRootKey(root);
     try {
         reg.OpenKey(PresetKey(keyPath, name), true);
+        read(reg);
+        reg.CloseKey();
+    } catch (const ERegistryException&) {
+    }
+}
+
+// Writes a preset key of the user's; registry errors are not reported.
+template <typename Write>
+void WritePreset(const std::string& keyPath, const std::string& name, Write write)
+{
+    try {
+        TRegistry reg(KEY_ALL_ACCESS);
+        reg.SetRootKey(HKEY_CURRENT_USER);
+        reg.OpenKey(PresetKey(keyPath, name), true);
+        write(reg);
+        reg.CloseKey();
+    } catch (const ERegistryException&) {
+    }
+}
+
+void DeletePreset(const std::string& keyPath, const std::string& name)
+{
+    try {
+        TRegistry reg(KEY_ALL_ACCESS);
+        reg.SetRootKey(HKEY_CURRENT_USER);
+        reg.DeleteKey(PresetKey(keyPath, name));
+        reg.Flush();
+    } catch (const ERegistryException&) {
+    }
+}
+
+} // namespace
+
+void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPath, const std::string& name)
+{
+    config.Name = name;
+    ReadPreset(root, keyPath, name, [&](TRegistry& reg) {
         config.ParticleCount = reg.ReadInteger("ParticleCount");
         config.MotionBlur = reg.ReadInteger("MotionBlur");
         config.SmoothFilter = reg.ReadBool("SmoothFilter");
@@ -265,18 +305,13 @@ void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPa
         config.ColorMask = uint32_t(reg.ReadInteger("ColorMask"));
         config.Tolerance = reg.ReadInteger("Tolerance");
         config.Path = reg.ReadString("Path");
-        reg.CloseKey();
-    } catch (const ERegistryException&) {
-    }
+    });
     config.ParticleCount = std::clamp(config.ParticleCount, 1, kMaxLogoParticles);
 }
 
 void SaveLogoConfig(const TLogoConfig& config, const std::string& keyPath)
 {
-    try {
-        TRegistry reg(KEY_ALL_ACCESS);
-        reg.SetRootKey(HKEY_CURRENT_USER);
-        reg.OpenKey(PresetKey(keyPath, config.Name), true);
+    WritePreset(keyPath, config.Name, [&](TRegistry& reg) {
         reg.WriteInteger("ParticleCount", config.ParticleCount);
         reg.WriteInteger("MotionBlur", config.MotionBlur);
         reg.WriteBool("SmoothFilter", config.SmoothFilter);
@@ -287,29 +322,15 @@ void SaveLogoConfig(const TLogoConfig& config, const std::string& keyPath)
         reg.WriteInteger("ColorMask", int32_t(config.ColorMask));
         reg.WriteInteger("Tolerance", config.Tolerance);
         reg.WriteString("Path", config.Path);
-        reg.CloseKey();
-    } catch (const ERegistryException&) {
-    }
+    });
 }
 
-void DeleteLogoConfig(const TLogoConfig& config, const std::string& keyPath)
-{
-    try {
-        TRegistry reg(KEY_ALL_ACCESS);
-        reg.SetRootKey(HKEY_CURRENT_USER);
-        reg.DeleteKey(PresetKey(keyPath, config.Name));
-        reg.Flush();
-    } catch (const ERegistryException&) {
-    }
-}
+void DeleteLogoConfig(const TLogoConfig& config, const std::string& keyPath) { DeletePreset(keyPath, config.Name); }
 
 void LoadTextConfig(TRootKey root, TTextConfig& config, const std::string& keyPath, const std::string& name)
 {
     config.Name = name;
-    TRegistry reg(KEY_READ);
-    reg.SetRootKey(root);
-    try {
-        reg.OpenKey(PresetKey(keyPath, name), true);
+    ReadPreset(root, keyPath, name, [&](TRegistry& reg) {
         config.MotionBlur = reg.ReadInteger("MotionBlur");
         config.SmoothFilter = reg.ReadBool("SmoothFilter");
         config.RenderMode = ReadRenderMode(reg, "RenderMode");
@@ -322,18 +343,13 @@ void LoadTextConfig(TRootKey root, TTextConfig& config, const std::string& keyPa
         reg.ReadBinaryData("FontStyle", &style, 1);
         config.FontStyle = style;
         config.Color = uint32_t(reg.ReadInteger("Color"));
-        reg.CloseKey();
-    } catch (const ERegistryException&) {
-    }
+    });
     config.FontSize = std::clamp(config.FontSize, -1000, 1000);
 }
 
 void SaveTextConfig(const TTextConfig& config, const std::string& keyPath)
 {
-    try {
-        TRegistry reg(KEY_ALL_ACCESS);
-        reg.SetRootKey(HKEY_CURRENT_USER);
-        reg.OpenKey(PresetKey(keyPath, config.Name), true);
+    WritePreset(keyPath, config.Name, [&](TRegistry& reg) {
         reg.WriteInteger("MotionBlur", config.MotionBlur);
         reg.WriteBool("SmoothFilter", config.SmoothFilter);
         reg.WriteInteger("RenderMode", int32_t(config.RenderMode));
@@ -344,18 +360,7 @@ void SaveTextConfig(const TTextConfig& config, const std::string& keyPath)
         reg.WriteInteger("FontSize", config.FontSize);
         reg.WriteBinaryData("FontStyle", &config.FontStyle, 1);
         reg.WriteInteger("Color", int32_t(config.Color));
-        reg.CloseKey();
-    } catch (const ERegistryException&) {
-    }
+    });
 }
 
-void DeleteTextConfig(const TTextConfig& config, const std::string& keyPath)
-{
-    try {
-        TRegistry reg(KEY_ALL_ACCESS);
-        reg.SetRootKey(HKEY_CURRENT_USER);
-        reg.DeleteKey(PresetKey(keyPath, config.Name));
-        reg.Flush();
-    } catch (const ERegistryException&) {
-    }
-}
+void DeleteTextConfig(const TTextConfig& config, const std::string& keyPath) { DeletePreset(keyPath, config.Name); }

@@ -1,13 +1,12 @@
 #include "persistence/SettingsStore.h"
 
 #include "kinds/LumenfallCfg.h"
+#include "persistence/TemporaryHives.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -16,39 +15,9 @@ namespace {
 // Points both hives at files of a scratch folder for the test's lifetime.
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    SettingsStoreTest() : hives_("settings"), folder_(hives_.Folder())
     {
-        folder_ = fs::temp_directory_path() /
-                  ("lumenfall-settings-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
         fs::create_directories(folder_ / "waves");
-        machineHive_ = (folder_ / "machine.reg").string();
-        userHive_ = (folder_ / "user.reg").string();
-        Remember("LUMENFALL_MACHINE_HIVE", savedMachine_);
-        Remember("LUMENFALL_USER_HIVE", savedUser_);
-        setenv("LUMENFALL_MACHINE_HIVE", machineHive_.c_str(), 1);
-        setenv("LUMENFALL_USER_HIVE", userHive_.c_str(), 1);
-    }
-
-    void TearDown() override
-    {
-        Restore("LUMENFALL_MACHINE_HIVE", savedMachine_);
-        Restore("LUMENFALL_USER_HIVE", savedUser_);
-        fs::remove_all(folder_);
-    }
-
-    static void Remember(const char* name, std::optional<std::string>& saved)
-    {
-        if (const char* v = std::getenv(name))
-            saved = v;
-    }
-    static void Restore(const char* name, const std::optional<std::string>& saved)
-    {
-        if (saved)
-            setenv(name, saved->c_str(), 1);
-        else
-            unsetenv(name);
     }
 
     std::string WavesFolder() const { return (folder_ / "waves").string() + "/"; }
@@ -133,9 +102,10 @@ protected:
         }
     };
 
+    TTemporaryHives hives_;
     fs::path folder_;
-    std::string machineHive_, userHive_;
-    std::optional<std::string> savedMachine_, savedUser_;
+    std::string machineHive_ = hives_.MachineHive().string();
+    std::string userHive_ = hives_.UserHive().string();
 };
 
 } // namespace
