@@ -18,6 +18,10 @@ TfrmSavingFeatures::TfrmSavingFeatures(const TSavingFeaturesActions& actions)
 {
     setWindowTitle("Saving features");
     setFixedSize(kClientWidth, kClientHeight);
+    // The controls are laid out for a small dialog font.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     cbShowFPS_ = BoundCheckBox(actions.ShowFPS, 5, 5, 160);
     cbShowName_ = BoundCheckBox(actions.ShowParticleSystemName, 5, 25, 156);
     btnSaveScreenshot_ = BoundButton(actions.SaveScreenshot, 5, 49, 156);

@@ -1,0 +1,464 @@
+#include "host/formLumenfall.h"
+
+#include "graphics/GfxTool.h"
+#include "host/MouseCursor.h"
+#include "host/MultimediaTools.h"
+#include "host/ScreenSaverUtils.h"
+#include "host/X11Windows.h"
+#include "host/formPassword.h"
+#include "host/formSavingFeatures.h"
+#include "kinds/LumenfallCfg.h"
+#include "kinds/ParticleWaves.h"
+#include "sequencing/Sequencer.h"
+#include "util/WindowsTool.h"
+
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kStartDelayMs = 20;
+// Frames are more than this many milliseconds apart.
+constexpr uint32_t kFrameIntervalMs = 20;
+constexpr int kBaseWidth = 320;
+constexpr int kBaseHeight = 240;
+constexpr int kDefaultWindowWidth = 960;
+constexpr int kDefaultWindowHeight = 540;
+// How long a display-mode change may take to reach the screen list.
+constexpr int kModeChangeWaitMs = 1000;
+constexpr int kParentWatchMs = 1000;
+
+// Nice values standing for the idle, normal and high priority classes.
+constexpr int kPriorityNice[] = {19, 0, -10};
+
+} // namespace
+
+TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
+    : placement_(placement), parentWindow_(parentWindow), lblError_(new QLabel(this))
+{
+    setWindowTitle("Lumenfall");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, Qt::black);
+    colours.setColor(QPalette::WindowText, Qt::white);
+    setPalette(colours);
+    QFont font("Arial");
+    font.setPixelSize(13);
+    setFont(font);
+    lblError_->move(8, 8);
+    lblError_->hide();
+
+    acShowFPS.setCheckable(true);
+    acShowParticleSystemName.setCheckable(true);
+    connect(&acShowFPS, &QAction::toggled, this, [this](bool on) { show_.ShowFPS = on; });
+    connect(&acShowParticleSystemName, &QAction::toggled, this, [this](bool on) { show_.ShowName = on; });
+    connect(&acSaveScreenshot, &QAction::triggered, this, [this] {
+        const QString fileName = AskScreenshotFileName ? AskScreenshotFileName() : RunScreenshotDialog();
+        if (!fileName.isEmpty())
+            SaveScreenshot(fileName);
+    });
+    connect(&acContinueSaving, &QAction::triggered, this, &TfrmLumenfall::ContinueSaving);
+
+    if (placement_ == TSaverPlacement::spFullScreen || placement_ == TSaverPlacement::spWindow)
+        savingFeaturesWindow_ = std::make_unique<TfrmSavingFeatures>(
+            TSavingFeaturesActions{&acShowFPS, &acShowParticleSystemName, &acSaveScreenshot, &acContinueSaving});
+    if (placement_ == TSaverPlacement::spFullScreen) {
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                       Qt::X11BypassWindowManagerHint);
+        setGeometry(VirtualDesktop());
+    } else if (placement_ == TSaverPlacement::spWindow) {
+        resize(kDefaultWindowWidth, kDefaultWindowHeight);
+    }
+
+    tmrStartAnim_.setSingleShot(true);
+    tmrStartAnim_.setInterval(kStartDelayMs);
+    connect(&tmrStartAnim_, &QTimer::timeout, this, &TfrmLumenfall::StartAnimation);
+    // The program whose window holds the show may destroy it without telling us.
+    parentWatch_.setInterval(kParentWatchMs);
+    connect(&parentWatch_, &QTimer::timeout, this, [this] {
+        if (!X11WindowSize(parentWindow_))
+            close();
+    });
+    frameTimer_.setSingleShot(true);
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&frameTimer_, &QTimer::timeout, this, &TfrmLumenfall::NextFrame);
+
+    waveStartPos_ = ReadWaveStartPos();
+}
+
+TfrmLumenfall::~TfrmLumenfall()
+{
+    frameTimer_.stop();
+    if (cursorHidden_)
+        ShowCursor(true);
+    RestoreDisplayMode();
+    // The foreign parent window goes with its QWindow: the native child must go first.
+    if (parentWindow_ != 0)
+        destroy();
+}
+
+void TfrmLumenfall::Start()
+{
+    if (started_)
+        return;
+    started_ = true;
+    if (parentWindow_ != 0) {
+        if (const auto size = X11WindowSize(parentWindow_))
+            EmbedIntoParent(size->Width, size->Height);
+        parentWatch_.start();
+    }
+    FormShow();
+    if (placement_ == TSaverPlacement::spFullScreen) {
+        showNormal();
+        raise();
+        activateWindow();
+        grabKeyboard();
+    } else {
+        show();
+    }
+    if (Installed())
+        tmrStartAnim_.start();
+}
+
+void TfrmLumenfall::FormShow()
+{
+    const bool fullScreen = placement_ == TSaverPlacement::spFullScreen;
+    if (show_.LoadSettings(uint32_t(QDateTime::currentMSecsSinceEpoch()))) {
+        if (fullScreen) {
+            ignoreMouseMove_ = true;
+            ChangeDisplayMode();
+            ApplyProcessPriority();
+            setGeometry(VirtualDesktop());
+        }
+        if (placement_ == TSaverPlacement::spEmbedded)
+            ApplyProcessPriority();
+        int32_t baseWidth = kBaseWidth, baseHeight = kBaseHeight;
+        BaseSize(baseWidth, baseHeight);
+        show_.PrepareWave(baseWidth, baseHeight, waveStartPos_);
+        BuildShow();
+        UpdateLayout();
+    } else {
+        lblError_->setText(kNotInstalledMessage);
+        lblError_->adjustSize();
+        lblError_->show();
+    }
+    if (fullScreen) {
+        ShowCursor(false);
+        cursorHidden_ = true;
+    }
+}
+
+void TfrmLumenfall::ChangeDisplayMode()
+{
+    const int32_t index = show_.Settings().ScreenMode;
+    try {
+        ChangeScreenMode(index);
+    } catch (const EGraphicException&) {
+        show_.AddMessage(kScreenModeMessage);
+        return;
+    }
+    if (index < 0)
+        return;
+    modeChanged_ = true;
+    // The screen list learns of the change through the event loop.
+    const TDisplayMode& mode = ScreenModes().Modes()[size_t(index)];
+    const QDeadlineTimer deadline(kModeChangeWaitMs);
+    while (!deadline.hasExpired()) {
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        if (primary && primary->size() == QSize(mode.Width, mode.Height))
+            break;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
+}
+
+void TfrmLumenfall::RestoreDisplayMode()
+{
+    if (!modeChanged_)
+        return;
+    modeChanged_ = false;
+    try {
+        ChangeScreenMode(-1);
+    } catch (const EGraphicException&) {
+        // Leaving: the system restores temporary modes when the program ends.
+    }
+}
+
+void TfrmLumenfall::ApplyProcessPriority()
+{
+    const uint8_t priority = show_.Settings().ProcessPriority;
+    if (priority >= 1 && priority <= 3)
+        // Raising the priority needs privileges; without them the process keeps its own.
+        ::setpriority(PRIO_PROCESS, 0, kPriorityNice[priority - 1]);
+}
+
+void TfrmLumenfall::BaseSize(int32_t& width, int32_t& height)
+{
+    switch (placement_) {
+    case TSaverPlacement::spFullScreen: {
+        const QSize size = show_.Settings().MultiMonitorMode == 2 || !QGuiApplication::primaryScreen()
+                               ? VirtualDesktop().size()
+                               : QGuiApplication::primaryScreen()->size();
+        width = size.width();
+        height = size.height();
+        break;
+    }
+    case TSaverPlacement::spWindow:
+    case TSaverPlacement::spEmbedded:
+        width = this->width();
+        height = this->height();
+        break;
+    case TSaverPlacement::spPreview:
+        break;
+    }
+}
+
+void TfrmLumenfall::BuildShow() { show_.BuildShow(); }
+
+void TfrmLumenfall::StartAnimation()
+{
+    if (placement_ == TSaverPlacement::spFullScreen)
+        setGeometry(VirtualDesktop());
+    running_ = true;
+    ignoreMouseMove_ = false;
+    lastFrameTime_ = SequencerTime() - kFrameIntervalMs - 1;
+    NextFrame();
+}
+
+void TfrmLumenfall::NextFrame()
+{
+    if (!running_)
+        return;
+    const uint32_t now = SequencerTime();
+    if (uint32_t(now - lastFrameTime_) > kFrameIntervalMs) {
+        lastFrameTime_ = now;
+        try {
+            show_.RenderFrame();
+        } catch (const std::exception&) {
+            // A frame that fails is dropped; the next one is tried.
+        }
+        update();
+    }
+    ScheduleNextFrame();
+}
+
+void TfrmLumenfall::ScheduleNextFrame()
+{
+    const uint32_t elapsed = SequencerTime() - lastFrameTime_;
+    frameTimer_.start(elapsed > kFrameIntervalMs ? 0 : int(kFrameIntervalMs + 1 - elapsed));
+}
+
+std::vector<TMonitor> TfrmLumenfall::Monitors() const
+{
+    if (placement_ != TSaverPlacement::spFullScreen)
+        return {TMonitor{0, 0, width(), height(), true}};
+    const QRect desktop = VirtualDesktop();
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    std::vector<TMonitor> monitors;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry().translated(-desktop.topLeft());
+        monitors.push_back({g.x(), g.y(), g.width(), g.height(), screen == primary});
+    }
+    return monitors;
+}
+
+QRect TfrmLumenfall::VirtualDesktop() const
+{
+    QRect desktop;
+    for (const QScreen* screen : QGuiApplication::screens())
+        desktop = desktop.united(screen->geometry());
+    return desktop.isEmpty() ? QRect(0, 0, kBaseWidth, kBaseHeight) : desktop;
+}
+
+void TfrmLumenfall::EmbedIntoParent(int32_t width, int32_t height)
+{
+    QWindow* parent = QWindow::fromWinId(WId(parentWindow_));
+    setAttribute(Qt::WA_NativeWindow);
+    create();
+    windowHandle()->setParent(parent);
+    setGeometry(0, 0, width, height);
+}
+
+void TfrmLumenfall::resizeEvent(QResizeEvent*) { UpdateLayout(); }
+
+void TfrmLumenfall::UpdateLayout()
+{
+    monitors_ = Monitors();
+    // Parts of the window that no monitor shows the frame on stay black.
+    uncovered_ = QRegion(rect());
+    if (!show_.Current())
+        return;
+    for (const TPresentOp& op : ComposeFrame(show_.Settings(), show_.ActiveWave().Width, show_.ActiveWave().Height,
+                                             monitors_, width(), height()))
+        uncovered_ -= QRect(op.Clip.Left, op.Clip.Top, op.Clip.Width, op.Clip.Height);
+}
+
+void TfrmLumenfall::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    for (const QRect& part : uncovered_)
+        painter.fillRect(part, Qt::black);
+    if (show_.Current())
+        show_.PresentFrame(painter, monitors_, width(), height());
+}
+
+void TfrmLumenfall::keyPressEvent(QKeyEvent* event)
+{
+    if (placement_ == TSaverPlacement::spEmbedded || placement_ == TSaverPlacement::spPreview)
+        return;
+    switch (HotkeyAction(show_.Settings().FeaturesHotkey, ShortcutFromKeyEvent(event->key(), event->modifiers()))) {
+    case THotkeyAction::haShowFeatures:
+        ShowSavingFeatures();
+        break;
+    case THotkeyAction::haClose:
+        if (placement_ == TSaverPlacement::spFullScreen)
+            TryClose();
+        break;
+    case THotkeyAction::haNone:
+        break;
+    }
+}
+
+void TfrmLumenfall::mousePressEvent(QMouseEvent*)
+{
+    if (placement_ == TSaverPlacement::spFullScreen)
+        TryClose();
+}
+
+void TfrmLumenfall::mouseMoveEvent(QMouseEvent* event)
+{
+    if (placement_ != TSaverPlacement::spFullScreen || ignoreMouseMove_)
+        return;
+    const QPoint at = event->position().toPoint();
+    if (mouse_.Moved(at.x(), at.y()))
+        TryClose();
+}
+
+void TfrmLumenfall::closeEvent(QCloseEvent* event)
+{
+    // The full-screen saver ends only through TryClose, also when the window manager asks.
+    if (placement_ == TSaverPlacement::spFullScreen && !closing_) {
+        event->ignore();
+        TryClose();
+        return;
+    }
+    if (!closing_)
+        EndShow();
+    event->accept();
+    if (OnClosed)
+        OnClosed();
+}
+
+void TfrmLumenfall::TryClose()
+{
+    if (closing_)
+        return;
+    if (savingFeaturesWindow_ && savingFeaturesWindow_->isVisible())
+        return;
+    if (ignoreCloseCount_ > 0) {
+        --ignoreCloseCount_;
+        return;
+    }
+    // Where the system's locker does not ask for the password, the saver asks itself.
+    if (placement_ == TSaverPlacement::spFullScreen && GetWindowsVersion().Platform != 1 && ScreenSaveUsePassword() &&
+        !VerifyPassword(this))
+        return;
+    EndShow();
+}
+
+void TfrmLumenfall::EndShow()
+{
+    if (closing_)
+        return;
+    if (show_.WaveSystem() && placement_ != TSaverPlacement::spPreview)
+        StoreWaveStartPos(show_.WaveSystem()->Pos);
+    FormClose();
+    close();
+}
+
+void TfrmLumenfall::FormClose()
+{
+    closing_ = true;
+    running_ = false;
+    frameTimer_.stop();
+    if (cursorHidden_) {
+        ShowCursor(true);
+        cursorHidden_ = false;
+    }
+    if (placement_ == TSaverPlacement::spFullScreen)
+        releaseKeyboard();
+    if (savingFeaturesWindow_)
+        savingFeaturesWindow_->hide();
+}
+
+void TfrmLumenfall::ShowSavingFeatures()
+{
+    if (!savingFeaturesWindow_ || savingFeaturesWindow_->isVisible())
+        return;
+    if (cursorHidden_) {
+        ShowCursor(true);
+        cursorHidden_ = false;
+    }
+    if (placement_ == TSaverPlacement::spFullScreen)
+        releaseKeyboard();
+    savingFeaturesWindow_->show();
+    savingFeaturesWindow_->raise();
+    savingFeaturesWindow_->activateWindow();
+}
+
+void TfrmLumenfall::ContinueSaving()
+{
+    if (placement_ == TSaverPlacement::spFullScreen && !cursorHidden_) {
+        ShowCursor(false);
+        cursorHidden_ = true;
+    }
+    if (savingFeaturesWindow_)
+        savingFeaturesWindow_->hide();
+    ignoreCloseCount_ = 1;
+    if (placement_ == TSaverPlacement::spFullScreen) {
+        activateWindow();
+        grabKeyboard();
+    }
+}
+
+QString TfrmLumenfall::RunScreenshotDialog()
+{
+    QFileDialog dialog(savingFeaturesWindow_ ? static_cast<QWidget*>(savingFeaturesWindow_.get()) : this,
+                       "Save Screenshot");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter("Windows Bitmaps (*.bmp)");
+    dialog.setDefaultSuffix("bmp");
+    dialog.setSizeGripEnabled(true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void TfrmLumenfall::SaveScreenshot(const QString& fileName)
+{
+    const TDIBRaster* raster = show_.Current();
+    if (!raster)
+        return;
+    QFile file(fileName);
+    // The raster's own image is written: no copy of the pixels is made.
+    if (!file.open(QIODevice::WriteOnly) || !raster->Image().save(&file, "BMP")) {
+        const QString reason = file.errorString();
+        file.close();
+        QMessageBox::warning(savingFeaturesWindow_ ? static_cast<QWidget*>(savingFeaturesWindow_.get()) : this,
+                             "Lumenfall", QString("Cannot create file \"%1\". %2").arg(fileName, reason));
+    }
+}
