@@ -349,44 +349,53 @@ void TfrmLumenfall::mouseMoveEvent(QMouseEvent* event)
 
 void TfrmLumenfall::closeEvent(QCloseEvent* event)
 {
-    // The full-screen saver ends only through TryClose, also when the window manager asks.
-    if (placement_ == TSaverPlacement::spFullScreen && !closing_) {
-        event->ignore();
-        TryClose();
-        return;
+    // The full-screen saver ends only as TryClose allows, also when the window manager asks.
+    if (!closing_) {
+        if (placement_ == TSaverPlacement::spFullScreen && !CloseAllowed()) {
+            event->ignore();
+            return;
+        }
+        PrepareClose();
     }
-    if (!closing_)
-        EndShow();
     event->accept();
     if (OnClosed)
         OnClosed();
 }
 
-void TfrmLumenfall::TryClose()
+bool TfrmLumenfall::CloseAllowed()
 {
     if (closing_)
-        return;
+        return false;
     if (savingFeaturesWindow_ && savingFeaturesWindow_->isVisible())
-        return;
+        return false;
     if (ignoreCloseCount_ > 0) {
         --ignoreCloseCount_;
-        return;
+        return false;
     }
     // Where the system's locker does not ask for the password, the saver asks itself.
-    if (placement_ == TSaverPlacement::spFullScreen && GetWindowsVersion().Platform != 1 && ScreenSaveUsePassword() &&
-        !VerifyPassword(this))
-        return;
-    EndShow();
+    return placement_ != TSaverPlacement::spFullScreen || GetWindowsVersion().Platform == 1 ||
+           !ScreenSaveUsePassword() || VerifyPassword(this);
+}
+
+void TfrmLumenfall::TryClose()
+{
+    if (CloseAllowed())
+        EndShow();
 }
 
 void TfrmLumenfall::EndShow()
 {
     if (closing_)
         return;
+    PrepareClose();
+    close();
+}
+
+void TfrmLumenfall::PrepareClose()
+{
     if (show_.WaveSystem() && placement_ != TSaverPlacement::spPreview)
         StoreWaveStartPos(show_.WaveSystem()->Pos);
     FormClose();
-    close();
 }
 
 void TfrmLumenfall::FormClose()

@@ -96,6 +96,10 @@ private:
     void ApplyProcessPriority();
     void NextFrame();
     void ScheduleNextFrame();
+    // The checks of TryClose: the features window, the requests to ignore, the password.
+    bool CloseAllowed();
+    // Stores the wave position and stops the show; the window closes next.
+    void PrepareClose();
     void FormClose();
     void RestoreDisplayMode();
     QString RunScreenshotDialog();
