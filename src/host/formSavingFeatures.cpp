@@ -20,7 +20,7 @@ TfrmSavingFeatures::TfrmSavingFeatures(const TSavingFeaturesActions& actions)
     setFixedSize(kClientWidth, kClientHeight);
     // The controls are laid out for a small dialog font.
     QFont small = font();
-    small.setPixelSize(11);
+    small.setPixelSize(10);
     setFont(small);
     cbShowFPS_ = BoundCheckBox(actions.ShowFPS, 5, 5, 160);
     cbShowName_ = BoundCheckBox(actions.ShowParticleSystemName, 5, 25, 156);
