@@ -166,6 +166,16 @@ TEST(formLumenfallTest, OverlaySwitchesAndScreenshot)
     EXPECT_EQ(shot.size(), saver.window.Show().Current()->Image().size());
 }
 
+TEST(formLumenfallTest, AScreenModeThatCannotBeSetBecomesAMessageLine)
+{
+    ShowInstallation installation;
+    installation.settings.ScreenMode = 3; // the offscreen platform has no modes
+    RunningSaver saver(installation);
+    ASSERT_FALSE(saver.window.Show().Messages().empty());
+    EXPECT_EQ(saver.window.Show().Messages()[0], kScreenModeMessage);
+    EXPECT_TRUE(saver.window.Running());
+}
+
 TEST(formLumenfallTest, NotInstalledShowsTheLabelAndStillEnds)
 {
     TTemporaryHives hives("notinstalled");
