@@ -2,12 +2,10 @@
 
 #include "graphics/GfxTool.h"
 #include "host/RenderCommand.h"
-#include "kinds/LumenfallCfg.h"
+#include "host/ShowInstallation.h"
 #include "kinds/ParticleMorphing.h"
 #include "kinds/ParticleWaves.h"
-#include "persistence/TemporaryHives.h"
 #include "sequencing/LumenfallSequences.h"
-#include "sequencing/Sequencer.h"
 
 #include <QImage>
 #include <QPainter>
@@ -19,53 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// An installation in a scratch folder whose user settings hold the given wave preset.
-class ShowInstallation {
-public:
-    ShowInstallation() : hives_("show")
-    {
-        fs::create_directories(WavesFolder());
-        wave.BaseRed = wave.BaseGreen = wave.BaseBlue = 255;
-        wave.Width = wave.Height = 100;
-        wave.Waves[0][waX].AMBase = 25;
-        wave.Waves[0][waY].AMBase = 25;
-        settings.LogoEnabled = false;
-        settings.TextEnabled = false;
-        settings.ActiveLogo.Path = (hives_.Folder() / "missing.bmp").string();
-    }
-
-    std::string WavesFolder() const { return (hives_.Folder() / "waves").string() + "/"; }
-    const fs::path& Folder() const { return hives_.Folder(); }
-
-    void Install()
-    {
-        THive machine(HKEY_LOCAL_MACHINE);
-        machine.SetValue(kSettingsKey, "WavesDirectory", TRegData::String(WavesFolder()));
-        machine.SaveToFile(hives_.MachineHive().string());
-        settings.ActiveWave = &wave;
-        SaveBlankerSettings(settings);
-    }
-
-    TWaveConfig wave;
-    TBlankerSettings settings;
-
-private:
-    TTemporaryHives hives_;
-};
-
-struct BuiltShow {
-    explicit BuiltShow(ShowInstallation& installation, int32_t baseWidth = 400, int32_t baseHeight = 400)
-    {
-        installation.Install();
-        EXPECT_TRUE(show.LoadSettings(1));
-        show.PrepareWave(baseWidth, baseHeight, 0);
-        show.BuildShow();
-    }
-    uint32_t now = 0;
-    ScopedSequencerClock clock{[this] { return now; }};
-    TSaverShow show;
-};
 
 bool LitNear(const TDIBRaster& raster, int32_t x, int32_t y)
 {
