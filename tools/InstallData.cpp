@@ -59,35 +59,44 @@ void SavePicture(const QImage& image, const fs::path& file, const char* format)
         throw std::runtime_error("cannot write " + file.string() + ": " + writer.errorString().toStdString());
 }
 
-TLogoConfig Logo(const std::string& name, const fs::path& picture, uint8_t style, int32_t particles)
+TLogoConfig Logo(const std::string& name, const fs::path& picture, uint8_t style, int32_t particles,
+               TRenderMode mode, TVector3d rot)
 {
     TLogoConfig logo;
     logo.Name = name;
     logo.ParticleCount = particles;
     logo.MotionBlur = 3;
-    logo.RenderMode = TRenderMode::rmDrawMixMode;
+    logo.RenderMode = mode;
     logo.Style = style;
     logo.ColorMask = 0x000000;
     logo.Tolerance = 48;
     logo.Angle = {0, 0, 0};
-    logo.Rot = {0.0f, 0.6f, 0.0f};
+    logo.Rot = rot;
     logo.Path = picture.string();
     return logo;
 }
 
-TTextConfig Text(const std::string& name, const std::string& text, uint32_t color, uint8_t style)
+struct TextLook {
+    std::string FontName;
+    int32_t FontSize;
+    uint8_t FontStyle; // bit 0 bold, bit 1 italic
+    uint32_t Color;    // platform colour 0x00BBGGRR
+    TVector3d Angle;
+};
+
+TTextConfig Text(const std::string& name, const std::string& text, const TextLook& look)
 {
     TTextConfig t;
     t.Name = name;
-    t.MotionBlur = 2;
+    t.MotionBlur = 3;
     t.RenderMode = TRenderMode::rmDrawMixMode;
-    t.Angle = {12, 0, -6};
+    t.Angle = look.Angle;
     t.Rot = {0, 0.5f, 0};
     t.Text = text;
-    t.FontName = "Arial";
-    t.FontSize = 40;
-    t.FontStyle = style;
-    t.Color = color;
+    t.FontName = look.FontName;
+    t.FontSize = look.FontSize;
+    t.FontStyle = look.FontStyle;
+    t.Color = look.Color;
     return t;
 }
 
@@ -107,13 +116,21 @@ void WriteSettings(const Options& options, const TWaveConfig& intro)
     active.Assign(intro);
     TBlankerSettings settings;
     settings.ActiveWave = &active;
-    settings.ActiveLogo = Logo("Lumenfall Emblem", installed / "logos" / "lumenfall-emblem.bmp", 0, 6000);
-    settings.ActiveText = Text("Welcome", "Welcome to Lumenfall  *  particles in light  *  ", 0x00FFD080, 1);
+    // The emblem spins about the vertical axis like a coin, a fine grid of full-strength dots;
+    // the star turns in the screen's plane and tilts slowly, its particles glowing where
+    // they crowd.
+    settings.ActiveLogo = Logo("Lumenfall Emblem", installed / "logos" / "lumenfall-emblem.bmp", 0, 100000,
+                               TRenderMode::rmDraw, {0.0f, 0.6f, 0.0f});
+    settings.ActiveText = Text("Welcome", "Welcome to Lumenfall   *   particles of light   *   ",
+                               {"Arial", 48, 1, 0x0050D0FF, {12, 0, -6}});
     SaveBlankerSettings(settings);
     SaveLogoConfig(settings.ActiveLogo, kLogosKey);
-    SaveLogoConfig(Logo("Lumenfall Star", installed / "logos" / "lumenfall-star.jpg", 1, 5000), kLogosKey);
+    SaveLogoConfig(Logo("Lumenfall Star", installed / "logos" / "lumenfall-star.jpg", 1, 12000,
+                        TRenderMode::rmDrawMixMode, {0.15f, 0.0f, 0.5f}),
+                   kLogosKey);
     SaveTextConfig(settings.ActiveText, kTextsKey);
-    SaveTextConfig(Text("Night Shift", "The night is young and the particles are restless.  ", 0x0080FF80, 3),
+    SaveTextConfig(Text("Night Shift", "The night is young and the particles are restless ...   ",
+                        {"Times New Roman", 44, 3, 0x00FF90D0, {-10, 0, 4}}),
                    kTextsKey);
     // The first run of every user loads the intro preset from its file.
     TRegistry fresh;

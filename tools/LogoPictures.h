@@ -3,7 +3,7 @@
 
 #include <QImage>
 
-// A sun over the word mark on a dark ground, for the grid ("Bitmap") style.
+// A sun over the word mark on black, for the grid ("Bitmap") style.
 QImage DrawEmblem();
-// A bright star on pure black, for the mask style with black as the mask colour.
+// A star in a ring on pure black, for the mask style with black as the mask colour.
 QImage DrawMark();

@@ -1,5 +1,6 @@
 #pragma once
-// The wave presets shipped with the program, each stated field by field.
+// The wave presets shipped with the program, each stated field by field; the first is the
+// intro, the active wave of a new installation.
 
 #include "kinds/LumenfallCfg.h"
 

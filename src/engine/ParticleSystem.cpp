@@ -83,6 +83,17 @@ void TParticleSystem::Render()
     (this->*plot_)();
 }
 
+double TParticleSystem::ShareOutsideRaster() const
+{
+    if (!Raster || ParticleCount < 1)
+        return 0;
+    const int32_t w = Raster->Width(), h = Raster->Height();
+    const int64_t outside = std::count_if(ScreenPoints, ScreenPoints + ParticleCount, [&](const TScreenPoint& p) {
+        return p.X < 0 || p.Y < 0 || p.X >= w || p.Y >= h;
+    });
+    return double(outside) / double(ParticleCount);
+}
+
 void TParticleSystem::AllocateParticles()
 {
     TParticleSystem::FreeParticles();

@@ -44,6 +44,9 @@ public:
     void Project() override;
     // Plots with the procedure chosen by SetRenderMode, particles in index order.
     void Render() override;
+    // The share of the particles whose screen points lie outside Raster (0 without
+    // particles or raster): how far a cloud runs off its drawing area.
+    double ShareOutsideRaster() const;
 
     // Provides all four arrays for ParticleCount entries (null for 0). Raises
     // EParticleSystemError when the memory cannot be had. An override that takes some

@@ -159,6 +159,15 @@ TEST(ParticleSystemTest, PointsOutsideTheRasterAreSkippedInEveryMode)
     }
 }
 
+TEST(ParticleSystemTest, ShareOutsideCountsEveryPointBeyondAnEdge)
+{
+    TPlotFixture f({{0, 0}, {7, 5}, {-1, 2}, {8, 2}, {2, -1}, {2, 6}, {INT32_MIN, INT32_MIN}, {3, 3}},
+                   TRenderMode::rmDraw);
+    EXPECT_DOUBLE_EQ(f.System.ShareOutsideRaster(), 5.0 / 8.0);
+    f.System.Raster = nullptr;
+    EXPECT_EQ(f.System.ShareOutsideRaster(), 0.0);
+}
+
 TEST(ParticleSystemTest, NothingIsPlottedWithoutParticlesWorldRasterOrScreenPosition)
 {
     TParticleSystem lonely;

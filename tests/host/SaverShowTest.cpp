@@ -2,12 +2,10 @@
 
 #include "graphics/GfxTool.h"
 #include "host/RenderCommand.h"
-#include "kinds/LumenfallCfg.h"
+#include "host/ShowInstallation.h"
 #include "kinds/ParticleMorphing.h"
 #include "kinds/ParticleWaves.h"
-#include "host/ShowInstallation.h"
 #include "sequencing/LumenfallSequences.h"
-#include "sequencing/Sequencer.h"
 
 #include <QImage>
 #include <QPainter>
@@ -19,19 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct BuiltShow {
-    explicit BuiltShow(ShowInstallation& installation, int32_t baseWidth = 400, int32_t baseHeight = 400)
-    {
-        installation.Install();
-        EXPECT_TRUE(show.LoadSettings(1));
-        show.PrepareWave(baseWidth, baseHeight, 0);
-        show.BuildShow();
-    }
-    uint32_t now = 0;
-    ScopedSequencerClock clock{[this] { return now; }};
-    TSaverShow show;
-};
 
 bool LitNear(const TDIBRaster& raster, int32_t x, int32_t y)
 {

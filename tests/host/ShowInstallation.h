@@ -1,14 +1,22 @@
 #pragma once
-// An installation in a scratch folder whose user settings hold a wave preset of the test's
-// choosing: white, 100 % of the base size, no logo and no text unless the test enables them.
+// A scratch installation whose user settings hold a given wave preset (the machine hive
+// names a waves folder in a temporary folder; Install writes the settings record), and a
+// show built from it with a simulated clock.
 
+#include "host/SaverShow.h"
 #include "kinds/LumenfallCfg.h"
+#include "persistence/Registry.h"
 #include "persistence/SettingsStore.h"
 #include "persistence/TemporaryHives.h"
+#include "sequencing/Sequencer.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
+// An installation in a scratch folder whose user settings hold the given wave preset.
 class ShowInstallation {
 public:
     ShowInstallation() : hives_("show")
@@ -42,3 +50,16 @@ private:
     TTemporaryHives hives_;
 };
 
+// Installs, loads the settings and builds the show on a base of the given size.
+struct BuiltShow {
+    explicit BuiltShow(ShowInstallation& installation, int32_t baseWidth = 400, int32_t baseHeight = 400)
+    {
+        installation.Install();
+        EXPECT_TRUE(show.LoadSettings(1));
+        show.PrepareWave(baseWidth, baseHeight, 0);
+        show.BuildShow();
+    }
+    uint32_t now = 0;
+    ScopedSequencerClock clock{[this] { return now; }};
+    TSaverShow show;
+};

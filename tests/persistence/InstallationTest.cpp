@@ -1,10 +1,17 @@
+#include "host/ShowInstallation.h"
 #include "kinds/LumenfallCfg.h"
+#include "kinds/ParticleWaves.h"
 #include "persistence/SettingsStore.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -51,4 +58,43 @@ TEST(Installation, AFreshInstallationCarriesACompleteShow)
     unsetenv("LUMENFALL_MACHINE_HIVE");
     unsetenv("LUMENFALL_USER_HIVE");
     fs::remove_all(prefix);
+}
+
+// Every preset of the staged installation, shown on a wide and a square screen, keeps its
+// figure in its drawing area. The frames sample the first minutes of the show: between two
+// frames the wave jumps ahead, since its time and angle are all it remembers.
+TEST(Installation, EveryShippedWavePresetStaysInItsDrawingArea)
+{
+    const char* buildDir = std::getenv("LUMENFALL_BUILD_DIR");
+    if (!buildDir)
+        GTEST_SKIP() << "LUMENFALL_BUILD_DIR is not set";
+    std::vector<fs::path> presets;
+    for (const auto& entry : fs::directory_iterator(fs::path(buildDir) / "share" / "lumenfall" / "waves"))
+        if (entry.path().extension() == ".lmx")
+            presets.push_back(entry.path());
+    EXPECT_GE(presets.size(), 13u);
+
+    constexpr int32_t kSamples = 120;
+    constexpr int32_t kFramesPerSample = 40;
+    constexpr double kMostOutside = 0.01;
+    for (const fs::path& preset : presets) {
+        for (const auto& [width, height] : {std::pair{480, 270}, std::pair{400, 300}}) {
+            SCOPED_TRACE(preset.stem().string() + " on " + std::to_string(width) + "x" + std::to_string(height));
+            ShowInstallation installation;
+            ASSERT_NO_THROW(installation.wave.LoadFromFile(preset.string()));
+            EXPECT_LE(installation.wave.ParticleCount, 40000);
+            BuiltShow built(installation, width, height);
+            TParticleWaves& wave = *built.show.WaveSystem();
+            double worst = 0;
+            for (int32_t sample = 0; sample < kSamples; ++sample) {
+                wave.Pos += float(kFramesPerSample - 1) * wave.Speed;
+                for (int32_t skipped = 1; skipped < kFramesPerSample; ++skipped)
+                    wave.Angle = VectorAdd(wave.Angle, wave.Rot);
+                built.now += 21;
+                built.show.RenderFrame();
+                worst = std::max(worst, wave.ShareOutsideRaster());
+            }
+            EXPECT_LT(worst, kMostOutside);
+        }
+    }
 }
