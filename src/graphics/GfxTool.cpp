@@ -135,14 +135,14 @@ int32_t TCanvas::TextHeight(std::string_view) { return QFontMetrics(impl_->font)
 
 namespace {
 
-void DrawText(QPainter& painter, const QFont& font, const TFont& spec, uint32_t brushColor, TBrushStyle brushStyle,
+void DrawText(QPainter& painter, const QFont& font, const TFont& attributes, uint32_t brushColor, TBrushStyle brushStyle,
               int32_t x, int32_t y, const QString& text)
 {
     painter.setFont(font);
     const QFontMetrics metrics(font);
     if (brushStyle == TBrushStyle::bsSolid)
         painter.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()), ColorFromPlatform(brushColor));
-    painter.setPen(ColorFromPlatform(spec.Color));
+    painter.setPen(ColorFromPlatform(attributes.Color));
     painter.drawText(QPoint(x, y + metrics.ascent()), text);
 }
 
