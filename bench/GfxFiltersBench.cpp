@@ -71,15 +71,15 @@ TSinMagicParams ZoomParams()
     return p;
 }
 
-enum class TMapShape { Identity, Shift, Zoom, Combined };
+enum class TMapShape { Identity, Shift, Zoom, ZoomOverlay, Combined };
 
 void BM_TranslationMap(benchmark::State& state, TMapShape shape, int32_t width, int32_t height)
 {
     TTranslationMap map(width, height);
     if (shape == TMapShape::Shift)
         map.BuildShiftMap(ShiftParams(width, height));
-    else if (shape == TMapShape::Zoom)
-        map.BuildZoomMap(ZoomParams(), width / 2, height / 2, false);
+    else if (shape == TMapShape::Zoom || shape == TMapShape::ZoomOverlay)
+        map.BuildZoomMap(ZoomParams(), width / 2, height / 2, shape == TMapShape::ZoomOverlay);
     else if (shape == TMapShape::Combined)
         map.BuildCombinedMap(ShiftParams(width, height), ZoomParams(), width / 2, height / 2);
     RunFilter(state, map, width, height);
@@ -120,6 +120,7 @@ LUMENFALL_AT_BOTH_SIZES(BM_FastSmooth, PackedAverage, kPackedAverage);
 LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Identity, TMapShape::Identity);
 LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Shift, TMapShape::Shift);
 LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Zoom, TMapShape::Zoom);
+LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, ZoomOverlay, TMapShape::ZoomOverlay);
 LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Combined, TMapShape::Combined);
 LUMENFALL_AT_BOTH_SIZES(BM_RefractionMap, Disturbed);
 LUMENFALL_AT_BOTH_SIZES(BM_Waterize, Disturbed);
