@@ -266,32 +266,35 @@ constexpr size_t kFadeBlock = 4096;
 // early keeps enough of them in flight.
 constexpr size_t kPrefetchAhead = 256;
 
-// Runs of neighbouring entries (identity, zoom) are followed by the processor's own
-// prefetcher; a map that leaves the run more often than once in this many pixels (a wave
-// shift, an overlay zoom whose source row drifts along each destination row) needs
-// software prefetch: every jump would otherwise wait for memory.
-constexpr size_t kPixelsPerJump = 512;
-
-bool JumpsOften(std::span<const int32_t> map)
+// How many destination pixels share one software prefetch of their source (0: none). Long
+// runs of neighbouring entries (identity, zoom) are followed by the processor's own
+// prefetcher. A map that leaves its run every few dozen pixels (an overlay zoom, whose source
+// row drifts along each destination row) would wait for memory at every jump: a prefetch
+// for every fourth pixel lands in each run. A map that leaves it every few pixels (a wave
+// shift) needs one for every pixel.
+size_t PrefetchSpacing(std::span<const int32_t> map)
 {
     constexpr int64_t kPixelsPerLine = 16;
     size_t jumps = 0;
     for (size_t k = 1; k < map.size(); ++k)
         jumps += std::abs(int64_t(map[k]) - map[k - 1]) > kPixelsPerLine;
-    return jumps * kPixelsPerJump > map.size();
+    if (jumps * 16 > map.size())
+        return 1;
+    return jumps * 512 > map.size() ? 4 : 0;
 }
 
-// dst[k] := src[map[k]]. The destination goes out with streaming stores, which spare reading
-// every destination line in before it is overwritten.
-template <bool Prefetch>
+// dst[k] := src[map[k]], prefetching the source of every Spacing-th pixel. The destination
+// goes out with streaming stores, which spare reading every destination line in before it is
+// overwritten.
+template <size_t Spacing>
 void CopyThroughMap(const TPixel* src, TPixel* dst, const int32_t* map, size_t n)
 {
     size_t k = 0;
 #if defined(LUMENFALL_PACKED_SSE2)
     if (reinterpret_cast<uintptr_t>(dst) % sizeof(__m128i) == 0) {
         for (; k + kPrefetchAhead + 4 <= n; k += 4) {
-            if constexpr (Prefetch) {
-                for (size_t q = 0; q < 4; ++q)
+            if constexpr (Spacing != 0) {
+                for (size_t q = 0; q < 4; q += Spacing)
                     __builtin_prefetch(src + map[k + kPrefetchAhead + q]);
             }
             const int32_t* m = map + k;
@@ -303,8 +306,8 @@ void CopyThroughMap(const TPixel* src, TPixel* dst, const int32_t* map, size_t n
     }
 #endif
     for (; k < n; ++k) {
-        if constexpr (Prefetch) {
-            if (k + kPrefetchAhead < n)
+        if constexpr (Spacing != 0) {
+            if (k % Spacing == 0 && k + kPrefetchAhead < n)
                 __builtin_prefetch(src + map[k + kPrefetchAhead]);
         }
         dst[k] = src[map[k]];
@@ -391,7 +394,7 @@ void TTranslationMap::SetEntry(int32_t x, int32_t y, int32_t sourceX, int32_t so
         throw EGfxFilterException("TTranslationMap.SetEntry : Position (" + std::to_string(x) + ", " +
                                   std::to_string(y) + ") is outside the map of " +
                                   SizeText(builtWidth_, builtHeight_) + " pixels");
-    jumpsKnown_ = false;
+    prefetchKnown_ = false;
     sourceX = Reflect(sourceX, 0, builtWidth_ - 1);
     sourceY = Reflect(sourceY, 0, builtHeight_ - 1);
     map_[size_t(x) + size_t(y) * size_t(builtWidth_)] = sourceX + sourceY * builtWidth_;
@@ -438,14 +441,18 @@ void TTranslationMap::BuildCombinedMap(const TSinMagicParams& shiftParams, const
 void TTranslationMap::Apply()
 {
     CheckRastersFit("TTranslationMap.Apply");
-    if (!jumpsKnown_) {
-        jumpsOften_ = JumpsOften(map_);
-        jumpsKnown_ = true;
+    if (!prefetchKnown_) {
+        prefetchSpacing_ = PrefetchSpacing(map_);
+        prefetchKnown_ = true;
     }
-    if (jumpsOften_)
-        CopyThroughMap<true>(source_->Bits(), dest_->Bits(), map_.data(), map_.size());
+    const TPixel* src = source_->Bits();
+    TPixel* dst = dest_->Bits();
+    if (prefetchSpacing_ == 1)
+        CopyThroughMap<1>(src, dst, map_.data(), map_.size());
+    else if (prefetchSpacing_ == 4)
+        CopyThroughMap<4>(src, dst, map_.data(), map_.size());
     else
-        CopyThroughMap<false>(source_->Bits(), dest_->Bits(), map_.data(), map_.size());
+        CopyThroughMap<0>(src, dst, map_.data(), map_.size());
 }
 
 // ---- TFastSmooth ---------------------------------------------------------------------

@@ -98,10 +98,10 @@ public:
 
 private:
     std::vector<int32_t, TLargeArrayAllocator<int32_t>> map_;
-    // Whether the entries jump about so often that the source must be prefetched by hand;
-    // worked out by the first Apply after the map changed.
-    bool jumpsKnown_ = false;
-    bool jumpsOften_ = false;
+    // How many pixels share one software prefetch of their source (0: none), worked out from
+    // how often the entries jump about by the first Apply after the map changed.
+    bool prefetchKnown_ = false;
+    size_t prefetchSpacing_ = 0;
 };
 
 // Each pixel becomes the mean of its upper, left, right and lower neighbours (the pixel
