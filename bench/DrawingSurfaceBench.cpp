@@ -1,12 +1,10 @@
-// One whole frame through a translation map: map, smoothing back, fade and 40000
-// particles stepped and plotted (compare BM_Memcpy_* of the same raster size).
+// One whole frame through a translation map: map, smoothing back with the fade, and a wave
+// of 40000 particles stepped and plotted (compare BM_Memcpy_* of the same raster size).
 
 #include <benchmark/benchmark.h>
 
-#include "engine/ParticleSystem.h"
 #include "graphics/DrawingSurface.h"
-
-#include <random>
+#include "kinds/ParticleWaves.h"
 
 namespace {
 
@@ -23,6 +21,24 @@ TSinMagicParams ShiftParams(int32_t width, int32_t height)
     return p;
 }
 
+// A wave over most of the raster, in pixels, turning a little every frame.
+void ShapeWave(TWaveConfig& w, int32_t width, int32_t height)
+{
+    w.ParticleCount = kParticles;
+    w.Width = width;
+    w.Height = height;
+    w.Speed = 0.35f;
+    const float x = 0.35f * float(width), y = 0.35f * float(height), z = 0.25f * float(height);
+    w.Waves[0][waX] = {90, x, 0.2f * x, 7, 2, 0.02f, 3};
+    w.Waves[0][waY] = {0, y, 0.2f * y, 5, 3, 0.02f, 2};
+    w.Waves[0][waZ] = {0, z, 0.3f * z, 4, 5, 0, 0};
+    w.Waves[1][waX] = {0, 0.2f * x, 0.1f * x, 11, 9, 1, 2};
+    w.Waves[1][waY] = {45, 0.2f * y, 0.1f * y, 13, 9, 1, 3};
+    w.BaseRed = w.BaseGreen = w.BaseBlue = 128;
+    w.AmpRed = w.AmpGreen = w.AmpBlue = 120;
+    w.Rot = {0.15f, 0.35f, 0.1f};
+}
+
 void BM_DrawTransformedFrame(benchmark::State& state)
 {
     const auto width = int32_t(state.range(0));
@@ -32,20 +48,11 @@ void BM_DrawTransformedFrame(benchmark::State& state)
     TTranslationMap map(width, height);
     map.BuildShiftMap(ShiftParams(width, height));
     TWorld3d world(ZeroPosition, -float((width + height) / 2), ZeroAngle, {width / 2, height / 2});
-
-    // A cloud spread over the whole raster, turning a little every frame.
-    TParticleSystem system;
-    system.SetParticleCount(kParticles);
-    system.Rot = {0.3f, 0.7f, 0.1f};
+    TWaveConfig wave;
+    ShapeWave(wave, width, height);
+    TParticleWaves system;
+    system.ApplyWaveConfig(wave);
     world.Add(&system);
-    std::mt19937 random(1);
-    std::uniform_real_distribution<float> x(-width / 2.0f, width / 2.0f);
-    std::uniform_real_distribution<float> y(-height / 2.0f, height / 2.0f);
-    std::uniform_real_distribution<float> z(-height / 4.0f, height / 4.0f);
-    for (int32_t i = 0; i < kParticles; ++i) {
-        system.Points[i] = {x(random), y(random), z(random)};
-        system.Colors[i] = TPixel(random()) & 0x00FFFFFFu;
-    }
 
     for (auto _ : state) {
         surface.DrawTransformed(system, 4, map, TTransMapMode::tmmApplyBefore);

@@ -11,11 +11,14 @@ namespace {
 struct TPath {
     bool mmx;
     bool now3d;
+    bool avx2;
 };
 
-constexpr TPath kPlain{false, false};
-constexpr TPath kPackedMean{true, false};
-constexpr TPath kPackedAverage{false, true};
+constexpr TPath kPlain{false, false, false};
+constexpr TPath kPackedMean{true, false, false};
+constexpr TPath kPackedAverage{false, true, false};
+constexpr TPath kPackedMeanAVX2{true, false, true};
+constexpr TPath kPackedAverageAVX2{false, true, true};
 
 // Noise, so that no path benefits from uniform pixels.
 void FillNoise(TDIBRaster& raster)
@@ -45,9 +48,28 @@ void RunFilter(benchmark::State& state, TFilter& filter, int32_t width, int32_t 
 
 void BM_FastSmooth(benchmark::State& state, TPath path, int32_t width, int32_t height)
 {
-    ScopedCPUFeatures features(path.mmx, path.now3d);
+    if (path.avx2 && !DetectedAVX2()) {
+        state.SkipWithError("no AVX2");
+        return;
+    }
+    ScopedCPUFeatures features(path.mmx, path.now3d, path.avx2);
     TFastSmooth smooth;
     RunFilter(state, smooth, width, height);
+}
+
+// Smoothing and the motion-blur fade that follows it on the drawing surface, in one pass, on
+// the path the processor takes.
+void BM_FastSmoothFaded(benchmark::State& state, int32_t width, int32_t height)
+{
+    TDIBRaster source(width, height), dest(width, height);
+    FillNoise(source);
+    TFastSmooth smooth;
+    for (auto _ : state) {
+        smooth.ExecuteFaded(source, dest, 3);
+        benchmark::DoNotOptimize(dest.Bits());
+        benchmark::ClobberMemory();
+    }
+    ReportRasterBytes(state, source);
 }
 
 // The saver's shapes: a shift of a few percent of the raster, a zoom of a few percent.
@@ -71,15 +93,15 @@ TSinMagicParams ZoomParams()
     return p;
 }
 
-enum class TMapShape { Identity, Shift, Zoom, Combined };
+enum class TMapShape { Identity, Shift, Zoom, ZoomOverlay, Combined };
 
 void BM_TranslationMap(benchmark::State& state, TMapShape shape, int32_t width, int32_t height)
 {
     TTranslationMap map(width, height);
     if (shape == TMapShape::Shift)
         map.BuildShiftMap(ShiftParams(width, height));
-    else if (shape == TMapShape::Zoom)
-        map.BuildZoomMap(ZoomParams(), width / 2, height / 2, false);
+    else if (shape == TMapShape::Zoom || shape == TMapShape::ZoomOverlay)
+        map.BuildZoomMap(ZoomParams(), width / 2, height / 2, shape == TMapShape::ZoomOverlay);
     else if (shape == TMapShape::Combined)
         map.BuildCombinedMap(ShiftParams(width, height), ZoomParams(), width / 2, height / 2);
     RunFilter(state, map, width, height);
@@ -117,9 +139,13 @@ void BM_Waterize(benchmark::State& state, int32_t width, int32_t height)
 LUMENFALL_AT_BOTH_SIZES(BM_FastSmooth, Plain, kPlain);
 LUMENFALL_AT_BOTH_SIZES(BM_FastSmooth, PackedMean, kPackedMean);
 LUMENFALL_AT_BOTH_SIZES(BM_FastSmooth, PackedAverage, kPackedAverage);
+LUMENFALL_AT_BOTH_SIZES(BM_FastSmooth, PackedMeanAVX2, kPackedMeanAVX2);
+LUMENFALL_AT_BOTH_SIZES(BM_FastSmooth, PackedAverageAVX2, kPackedAverageAVX2);
+LUMENFALL_AT_BOTH_SIZES(BM_FastSmoothFaded, Detected);
 LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Identity, TMapShape::Identity);
 LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Shift, TMapShape::Shift);
 LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Zoom, TMapShape::Zoom);
+LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, ZoomOverlay, TMapShape::ZoomOverlay);
 LUMENFALL_AT_BOTH_SIZES(BM_TranslationMap, Combined, TMapShape::Combined);
 LUMENFALL_AT_BOTH_SIZES(BM_RefractionMap, Disturbed);
 LUMENFALL_AT_BOTH_SIZES(BM_Waterize, Disturbed);

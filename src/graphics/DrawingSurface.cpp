@@ -26,8 +26,7 @@ void TDrawingSurface::DrawSmoothed(TParticleSystem& system, uint8_t blur, bool e
 {
     TDIBRaster& previous = even ? secondary_ : primary_;
     current_ = even ? &primary_ : &secondary_;
-    smoother_.Execute(previous, *current_);
-    current_->Fade(blur);
+    smoother_.ExecuteFaded(previous, *current_, blur);
     DrawSystem(system);
 }
 
@@ -39,8 +38,7 @@ void TDrawingSurface::DrawTransformed(TParticleSystem& system, uint8_t blur, TTr
         DrawSystem(system);
     map.Execute(primary_, secondary_);
     // The smoothing is what brings the mapped picture back into Primary.
-    smoother_.Execute(secondary_, primary_);
-    primary_.Fade(blur);
+    smoother_.ExecuteFaded(secondary_, primary_, blur);
     if (mode == TTransMapMode::tmmApplyBefore)
         DrawSystem(system);
 }

@@ -7,11 +7,12 @@
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #define LUMENFALL_PACKED_SSE2 1
 #elif defined(__ARM_NEON)
 #include <arm_neon.h>
@@ -94,6 +95,22 @@ inline TPixel AverageOfFour(TPixel up, TPixel left, TPixel right, TPixel down)
 using TScalarSmooth = TPixel (*)(TPixel, TPixel, TPixel, TPixel);
 // Smooths the four pixels p .. p + 3.
 using TPackedSmooth = void (*)(const TPixel* s, TPixel* d, size_t w, size_t p);
+// Smooths pixels begin .. end - 1 of a source of n pixels, w to a row.
+using TSmoothRange = void (*)(const TPixel* s, TPixel* d, size_t w, size_t n, size_t begin, size_t end);
+
+// Pixels per step of the packed loops: one cache line.
+constexpr size_t kSmoothStride = 16;
+// The lower row is read here for the first time; on rasters larger than the caches the
+// processor's own prefetcher leaves the loop waiting for it, so it is asked for this many
+// pixels ahead.
+constexpr size_t kSmoothPrefetchAhead = 1024;
+
+inline void PrefetchLowerRow(const TPixel* s, size_t w, size_t n, size_t p)
+{
+    const size_t ahead = p + w + kSmoothPrefetchAhead;
+    if (ahead < n)
+        __builtin_prefetch(s + ahead);
+}
 
 #if defined(LUMENFALL_PACKED_SSE2)
 
@@ -158,18 +175,90 @@ void AverageOfFourPacked(const TPixel* s, TPixel* d, size_t w, size_t p)
 #endif
 
 // Pixels begin .. end - 1 of the array read as one long line; every neighbour index stays
-// inside the source since begin >= w and end <= w·(h - 1).
+// inside the source since begin >= w and end <= n - w.
 template <TScalarSmooth Scalar, TPackedSmooth Packed>
-void SmoothRange(const TPixel* s, TPixel* d, size_t w, size_t begin, size_t end)
+void SmoothRange(const TPixel* s, TPixel* d, size_t w, size_t n, size_t begin, size_t end)
 {
     size_t p = begin;
     if constexpr (Packed != nullptr) {
-        for (; p + 4 <= end; p += 4)
-            Packed(s, d, w, p);
+        for (; p + kSmoothStride <= end; p += kSmoothStride) {
+            PrefetchLowerRow(s, w, n, p);
+            for (size_t q = p; q < p + kSmoothStride; q += 4)
+                Packed(s, d, w, q);
+        }
     }
     for (; p < end; ++p)
         d[p] = Scalar(s[p - w], s[p - 1], s[p + 1], s[p + w]);
 }
+
+#if defined(LUMENFALL_PACKED_SSE2) && defined(__GNUC__)
+#define LUMENFALL_PACKED_AVX2 1
+
+// The packed paths again, eight pixels per instruction; chosen at run time, so only these
+// functions may use AVX2.
+__attribute__((target("avx2"))) inline __m256i Load8(const TPixel* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// A quarter of the sum of four vectors of 16-bit lanes.
+__attribute__((target("avx2"))) inline __m256i QuarterSum(__m256i a, __m256i b, __m256i c, __m256i e)
+{
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(a, b), _mm256_add_epi16(c, e)), 2);
+}
+
+// Unpacking and packing work within each 128-bit half, so the pixels keep their order.
+__attribute__((target("avx2"))) inline __m256i MeanOfFour8(__m256i up, __m256i left, __m256i right, __m256i down)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lo = QuarterSum(_mm256_unpacklo_epi8(up, zero), _mm256_unpacklo_epi8(left, zero),
+                                  _mm256_unpacklo_epi8(right, zero), _mm256_unpacklo_epi8(down, zero));
+    const __m256i hi = QuarterSum(_mm256_unpackhi_epi8(up, zero), _mm256_unpackhi_epi8(left, zero),
+                                  _mm256_unpackhi_epi8(right, zero), _mm256_unpackhi_epi8(down, zero));
+    return _mm256_packus_epi16(lo, hi);
+}
+
+__attribute__((target("avx2"))) inline __m256i AverageOfFour8(__m256i up, __m256i left, __m256i right, __m256i down)
+{
+    return _mm256_avg_epu8(_mm256_avg_epu8(up, left), _mm256_avg_epu8(right, down));
+}
+
+template <bool Average>
+__attribute__((target("avx2"))) void SmoothRangeAVX2(const TPixel* s, TPixel* d, size_t w, size_t n, size_t begin,
+                                                     size_t end)
+{
+    size_t p = begin;
+    for (; p + kSmoothStride <= end; p += kSmoothStride) {
+        PrefetchLowerRow(s, w, n, p);
+        for (size_t q = p; q < p + kSmoothStride; q += 8) {
+            const __m256i up = Load8(s + q - w), left = Load8(s + q - 1), right = Load8(s + q + 1),
+                          down = Load8(s + q + w);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + q),
+                                Average ? AverageOfFour8(up, left, right, down) : MeanOfFour8(up, left, right, down));
+        }
+    }
+    SmoothRange<Average ? AverageOfFour : MeanOfFour, nullptr>(s, d, w, n, p, end);
+}
+
+#endif
+
+TSmoothRange ChosenSmoothing()
+{
+#if defined(LUMENFALL_PACKED_AVX2)
+    if (HasAVX2 && (Has3DNow || HasMMX))
+        return Has3DNow ? SmoothRangeAVX2<true> : SmoothRangeAVX2<false>;
+#endif
+    if (Has3DNow)
+        return SmoothRange<AverageOfFour, AverageOfFourPacked>;
+    if (HasMMX)
+        return SmoothRange<MeanOfFour, MeanOfFourPacked>;
+    return SmoothRange<MeanOfFour, nullptr>;
+}
+
+// The faded smoothing goes through the destination in blocks small enough to stay in the
+// first-level cache from smoothing to fading. A multiple of the packed stride, so that every
+// block starts on a cache line, as the packed fade needs.
+constexpr size_t kFadeBlock = 4096;
 
 // ---- translation ---------------------------------------------------------------------
 
@@ -177,31 +266,35 @@ void SmoothRange(const TPixel* s, TPixel* d, size_t w, size_t begin, size_t end)
 // early keeps enough of them in flight.
 constexpr size_t kPrefetchAhead = 256;
 
-// Runs of neighbouring entries (identity, zoom) are followed by the processor's own
-// prefetcher; a map that leaves the cache line more often than once in this many pixels
-// (a wave shift) needs software prefetch.
-constexpr size_t kPixelsPerJump = 64;
-
-bool JumpsOften(std::span<const int32_t> map)
+// How many destination pixels share one software prefetch of their source (0: none). Long
+// runs of neighbouring entries (identity, zoom) are followed by the processor's own
+// prefetcher. A map that leaves its run every few dozen pixels (an overlay zoom, whose source
+// row drifts along each destination row) would wait for memory at every jump: a prefetch
+// for every fourth pixel lands in each run. A map that leaves it every few pixels (a wave
+// shift) needs one for every pixel.
+size_t PrefetchSpacing(std::span<const int32_t> map)
 {
     constexpr int64_t kPixelsPerLine = 16;
     size_t jumps = 0;
     for (size_t k = 1; k < map.size(); ++k)
         jumps += std::abs(int64_t(map[k]) - map[k - 1]) > kPixelsPerLine;
-    return jumps * kPixelsPerJump > map.size();
+    if (jumps * 16 > map.size())
+        return 1;
+    return jumps * 512 > map.size() ? 4 : 0;
 }
 
-// dst[k] := src[map[k]]. The destination goes out with streaming stores, which spare reading
-// every destination line in before it is overwritten.
-template <bool Prefetch>
+// dst[k] := src[map[k]], prefetching the source of every Spacing-th pixel. The destination
+// goes out with streaming stores, which spare reading every destination line in before it is
+// overwritten.
+template <size_t Spacing>
 void CopyThroughMap(const TPixel* src, TPixel* dst, const int32_t* map, size_t n)
 {
     size_t k = 0;
 #if defined(LUMENFALL_PACKED_SSE2)
     if (reinterpret_cast<uintptr_t>(dst) % sizeof(__m128i) == 0) {
         for (; k + kPrefetchAhead + 4 <= n; k += 4) {
-            if constexpr (Prefetch) {
-                for (size_t q = 0; q < 4; ++q)
+            if constexpr (Spacing != 0) {
+                for (size_t q = 0; q < 4; q += Spacing)
                     __builtin_prefetch(src + map[k + kPrefetchAhead + q]);
             }
             const int32_t* m = map + k;
@@ -213,8 +306,8 @@ void CopyThroughMap(const TPixel* src, TPixel* dst, const int32_t* map, size_t n
     }
 #endif
     for (; k < n; ++k) {
-        if constexpr (Prefetch) {
-            if (k + kPrefetchAhead < n)
+        if constexpr (Spacing != 0) {
+            if (k % Spacing == 0 && k + kPrefetchAhead < n)
                 __builtin_prefetch(src + map[k + kPrefetchAhead]);
         }
         dst[k] = src[map[k]];
@@ -301,7 +394,7 @@ void TTranslationMap::SetEntry(int32_t x, int32_t y, int32_t sourceX, int32_t so
         throw EGfxFilterException("TTranslationMap.SetEntry : Position (" + std::to_string(x) + ", " +
                                   std::to_string(y) + ") is outside the map of " +
                                   SizeText(builtWidth_, builtHeight_) + " pixels");
-    jumpsKnown_ = false;
+    prefetchKnown_ = false;
     sourceX = Reflect(sourceX, 0, builtWidth_ - 1);
     sourceY = Reflect(sourceY, 0, builtHeight_ - 1);
     map_[size_t(x) + size_t(y) * size_t(builtWidth_)] = sourceX + sourceY * builtWidth_;
@@ -348,21 +441,36 @@ void TTranslationMap::BuildCombinedMap(const TSinMagicParams& shiftParams, const
 void TTranslationMap::Apply()
 {
     CheckRastersFit("TTranslationMap.Apply");
-    if (!jumpsKnown_) {
-        jumpsOften_ = JumpsOften(map_);
-        jumpsKnown_ = true;
+    if (!prefetchKnown_) {
+        prefetchSpacing_ = PrefetchSpacing(map_);
+        prefetchKnown_ = true;
     }
-    if (jumpsOften_)
-        CopyThroughMap<true>(source_->Bits(), dest_->Bits(), map_.data(), map_.size());
+    const TPixel* src = source_->Bits();
+    TPixel* dst = dest_->Bits();
+    if (prefetchSpacing_ == 1)
+        CopyThroughMap<1>(src, dst, map_.data(), map_.size());
+    else if (prefetchSpacing_ == 4)
+        CopyThroughMap<4>(src, dst, map_.data(), map_.size());
     else
-        CopyThroughMap<false>(source_->Bits(), dest_->Bits(), map_.data(), map_.size());
+        CopyThroughMap<0>(src, dst, map_.data(), map_.size());
 }
 
 // ---- TFastSmooth ---------------------------------------------------------------------
 
-void TFastSmooth::Apply()
+void TFastSmooth::Apply() { Smooth(std::nullopt); }
+
+void TFastSmooth::ApplyFaded(uint8_t level) { Smooth(level); }
+
+void TFastSmooth::ExecuteFaded(TDIBRaster& source, TDIBRaster& dest, uint8_t level)
 {
-    CheckRasters("TFastSmooth.Apply");
+    SetSource(source);
+    SetDest(dest);
+    ApplyFaded(level);
+}
+
+void TFastSmooth::Smooth(std::optional<uint8_t> fadeLevel)
+{
+    CheckRasters(fadeLevel ? "TFastSmooth.ApplyFaded" : "TFastSmooth.Apply");
     const size_t w = size_t(width_), h = size_t(height_);
     if (w == 0 || h == 0)
         return;
@@ -371,14 +479,19 @@ void TFastSmooth::Apply()
     std::memset(d, 0, w * sizeof(TPixel));
     std::memset(d + (h - 1) * w, 0, w * sizeof(TPixel));
     if (h < 3)
+        return; // all black, which no fade changes
+    const size_t n = w * h, begin = w, end = n - w;
+    const TSmoothRange smooth = ChosenSmoothing();
+    if (!fadeLevel) {
+        smooth(s, d, w, n, begin, end);
         return;
-    const size_t begin = w, end = w * (h - 1);
-    if (Has3DNow)
-        SmoothRange<AverageOfFour, AverageOfFourPacked>(s, d, w, begin, end);
-    else if (HasMMX)
-        SmoothRange<MeanOfFour, MeanOfFourPacked>(s, d, w, begin, end);
-    else
-        SmoothRange<MeanOfFour, nullptr>(s, d, w, begin, end);
+    }
+    // The black border rows are faded with their blocks, which keeps them black.
+    for (size_t block = 0; block < n; block += kFadeBlock) {
+        const size_t blockEnd = std::min(block + kFadeBlock, n);
+        smooth(s, d, w, n, std::clamp(block, begin, end), std::clamp(blockEnd, begin, end));
+        FadePixels(d + block, int64_t(blockEnd - block), *fadeLevel);
+    }
 }
 
 // ---- TRefractionMap ------------------------------------------------------------------

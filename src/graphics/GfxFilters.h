@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -96,21 +97,30 @@ public:
     std::span<const int32_t> Entries() const { return map_; }
 
 private:
-    std::vector<int32_t> map_;
-    // Whether the entries jump about so often that the source must be prefetched by hand;
-    // worked out by the first Apply after the map changed.
-    bool jumpsKnown_ = false;
-    bool jumpsOften_ = false;
+    std::vector<int32_t, TLargeArrayAllocator<int32_t>> map_;
+    // How many pixels share one software prefetch of their source (0: none), worked out from
+    // how often the entries jump about by the first Apply after the map changed.
+    bool prefetchKnown_ = false;
+    size_t prefetchSpacing_ = 0;
 };
 
 // Each pixel becomes the mean of its upper, left, right and lower neighbours (the pixel
 // array read as one long line); the top and bottom rows become black. With Has3DNow the
 // mean is taken as avg(avg(up, left), avg(right, down)) with rounding up, which can be one
 // above the plain mean; with HasMMX the plain mean is computed packed, bit for bit equal to
-// the plain path. All four bytes of a pixel are averaged alike.
+// the plain path. HasAVX2 widens either packed path without changing a bit. All four bytes
+// of a pixel are averaged alike.
 class TFastSmooth : public TMonadicFilter {
 public:
     void Apply() override;
+    // Apply followed by Dest's Fade(level), in one pass: each stretch of the destination is
+    // faded while it is still in the cache. The pixels are those of the two steps.
+    void ApplyFaded(uint8_t level);
+    // SetSource, SetDest, ApplyFaded.
+    void ExecuteFaded(TDIBRaster& source, TDIBRaster& dest, uint8_t level);
+
+private:
+    void Smooth(std::optional<uint8_t> fadeLevel);
 };
 
 // Refracts the source through a height field: each pixel is displaced by a table lookup

@@ -7,8 +7,10 @@
 
 #include "util/Exception.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -25,8 +27,39 @@ using TPixel = uint32_t;
 // (InitCPUFeatures) runs. While both are false every operation takes its plain path.
 extern bool HasMMX;
 extern bool Has3DNow;
+// Within a packed path, 256-bit AVX2 instructions instead of 128-bit ones, with the same
+// results; false until detection.
+extern bool HasAVX2;
 
 LUMENFALL_DECLARE_EXCEPTION(EGraphicException, Exception);
+
+// Memory for the arrays that whole-raster passes walk every frame (pixels, translation
+// maps): aligned to 64 bytes; blocks of a few megabytes and more are aligned to 2 MiB and
+// offered to the system for huge pages, which spares most address translations of such a
+// pass. Null when out of memory.
+void* AllocateLargeArray(size_t bytes);
+void FreeLargeArray(void* block);
+
+// A container's allocator on AllocateLargeArray.
+template <typename T>
+struct TLargeArrayAllocator {
+    using value_type = T;
+    TLargeArrayAllocator() = default;
+    template <typename U>
+    TLargeArrayAllocator(const TLargeArrayAllocator<U>&)
+    {
+    }
+    T* allocate(size_t n)
+    {
+        if (n > SIZE_MAX / sizeof(T))
+            throw std::bad_array_new_length();
+        if (void* block = AllocateLargeArray(n * sizeof(T)))
+            return static_cast<T*>(block);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* block, size_t) { FreeLargeArray(block); }
+    bool operator==(const TLargeArrayAllocator&) const = default;
+};
 
 // Inclusive rectangle.
 struct TRect {
@@ -127,6 +160,10 @@ private:
     std::unique_ptr<QImage> image_;
     std::unique_ptr<TCanvas> canvas_;
 };
+
+// The motion-blur fade of TDIBRaster::Fade over count pixels; levels above 8 count as 8.
+// The packed path needs bits aligned to 16 bytes.
+void FadePixels(TPixel* bits, int64_t count, uint8_t level);
 
 // A new raster of the picture's size (made even) with the picture drawn at (0, 0).
 std::unique_ptr<TDIBRaster> RasterFromGraphic(const QImage& picture);

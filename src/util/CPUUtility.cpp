@@ -14,6 +14,7 @@ namespace {
 struct Features {
     bool mmx = false;
     bool now3d = false;
+    bool avx2 = false;
 };
 
 #ifdef LUMENFALL_X86
@@ -57,6 +58,9 @@ Features Detect()
         __cpuid(0x80000001u, a, b, c, d);
         f.now3d = (d & 0x80000000u) != 0;
     }
+    // The compiler's own check also asks the system whether it saves the AVX registers.
+    __builtin_cpu_init();
+    f.avx2 = __builtin_cpu_supports("avx2");
 #endif
     return f;
 }
@@ -73,19 +77,24 @@ void InitCPUFeatures()
 {
     HasMMX = Detected().mmx;
     Has3DNow = Detected().now3d;
+    HasAVX2 = Detected().avx2;
 }
 
 bool DetectedMMX() { return Detected().mmx; }
 bool Detected3DNow() { return Detected().now3d; }
+bool DetectedAVX2() { return Detected().avx2; }
 
-ScopedCPUFeatures::ScopedCPUFeatures(bool mmx, bool now3d) : savedMMX_(HasMMX), saved3DNow_(Has3DNow)
+ScopedCPUFeatures::ScopedCPUFeatures(bool mmx, bool now3d, bool avx2)
+    : savedMMX_(HasMMX), saved3DNow_(Has3DNow), savedAVX2_(HasAVX2)
 {
     HasMMX = mmx;
     Has3DNow = now3d;
+    HasAVX2 = avx2;
 }
 
 ScopedCPUFeatures::~ScopedCPUFeatures()
 {
     HasMMX = savedMMX_;
     Has3DNow = saved3DNow_;
+    HasAVX2 = savedAVX2_;
 }

@@ -218,23 +218,60 @@ TEST(GfxFiltersFastSmooth, NeighboursAveragedOnEveryPathBorderRowsBlackRowsJoine
 
 TEST(GfxFiltersFastSmooth, PackedMeanEqualsPlainBitForBitAndAverageIsAtMostOneAbove)
 {
-    for (auto [w, h] : {std::pair{64, 32}, {34, 10}, {6, 4}, {2, 2}}) {
-        TDIBRaster source(w, h), plain(w, h), packed(w, h), average(w, h);
+    // Widths that are not multiples of the vector widths, and a raster of several fade blocks.
+    for (auto [w, h] : {std::pair{64, 32}, {34, 10}, {6, 4}, {2, 2}, {130, 70}}) {
+        TDIBRaster source(w, h), plain(w, h), packed(w, h), average(w, h), packedAVX2(w, h), averageAVX2(w, h);
         FillRandom(source, uint32_t(w * 1000 + h));
-        auto smooth = [&](bool mmx, bool now3d, TDIBRaster& dest) {
-            ScopedCPUFeatures features(mmx, now3d);
+        auto smooth = [&](bool mmx, bool now3d, bool avx2, TDIBRaster& dest) {
+            ScopedCPUFeatures features(mmx, now3d, avx2);
             TFastSmooth().Execute(source, dest);
         };
-        smooth(false, false, plain);
-        smooth(true, false, packed);
-        smooth(false, true, average);
-        ASSERT_EQ(0, std::memcmp(plain.Bits(), packed.Bits(), size_t(source.PixelCount()) * sizeof(TPixel))) << w;
+        auto same = [&](const TDIBRaster& a, const TDIBRaster& b) {
+            return std::memcmp(a.Bits(), b.Bits(), size_t(source.PixelCount()) * sizeof(TPixel)) == 0;
+        };
+        smooth(false, false, false, plain);
+        smooth(true, false, false, packed);
+        smooth(false, true, false, average);
+        ASSERT_TRUE(same(plain, packed)) << w;
         for (int64_t k = 0; k < source.PixelCount(); ++k)
             for (int byte = 0; byte < 4; ++byte) {
                 const int32_t excess = Channel(average.Bits()[k], byte) - Channel(plain.Bits()[k], byte);
                 ASSERT_TRUE(excess == 0 || excess == 1) << w << " pixel " << k << " byte " << byte;
             }
+        if (!DetectedAVX2())
+            continue;
+        smooth(true, false, true, packedAVX2);
+        smooth(false, true, true, averageAVX2);
+        ASSERT_TRUE(same(plain, packedAVX2)) << w;
+        ASSERT_TRUE(same(average, averageAVX2)) << w;
     }
+}
+
+TEST(GfxFiltersFastSmooth, FadedSmoothingEqualsSmoothingThenFadeOnEveryPath)
+{
+    struct Path {
+        bool mmx, now3d, avx2;
+    };
+    const Path paths[] = {{false, false, false}, {true, false, false}, {false, true, false},
+                          {true, true, false},   {true, false, true},  {false, true, true}};
+    for (auto [w, h] : {std::pair{130, 70}, {34, 10}, {2, 2}})
+        for (Path path : paths)
+            for (uint8_t level : {0, 1, 3, 8, 200}) {
+                if (path.avx2 && !DetectedAVX2())
+                    continue;
+                ScopedCPUFeatures features(path.mmx, path.now3d, path.avx2);
+                TDIBRaster source(w, h), separate(w, h), fused(w, h);
+                FillRandom(source, uint32_t(level) + 1);
+                FillRandom(fused, 99); // every destination pixel is written
+                TFastSmooth smooth;
+                smooth.Execute(source, separate);
+                separate.Fade(level);
+                smooth.ExecuteFaded(source, fused, level);
+                ASSERT_EQ(0, std::memcmp(separate.Bits(), fused.Bits(), size_t(source.PixelCount()) * sizeof(TPixel)))
+                    << w << " " << path.mmx << path.now3d << path.avx2 << " level " << int(level);
+            }
+    TDIBRaster raster(4, 4);
+    EXPECT_THROW(TFastSmooth().ExecuteFaded(raster, raster, 1), EGfxFilterException);
 }
 
 TEST(GfxFiltersRefraction, DisplacementTableStaysInOneByte)

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 namespace {
@@ -33,6 +34,19 @@ TEST(DIBRaster, SizesAreMadeEvenAndMemoryIsCleared)
     for (int64_t i = 0; i < even.PixelCount(); ++i)
         ASSERT_EQ(even.Bits()[i], 0u);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(even.Bits()) % 16, 0u);
+}
+
+TEST(LargeArrays, AlignedForVectorsAndHugePagesAndWhollyUsable)
+{
+    constexpr size_t kHugePage = size_t(2) << 20;
+    for (size_t bytes : {size_t(4), size_t(100000), kHugePage, 5 * kHugePage + 4}) {
+        auto* block = static_cast<uint8_t*>(AllocateLargeArray(bytes));
+        ASSERT_NE(block, nullptr) << bytes;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % (bytes >= kHugePage ? kHugePage : 64), 0u) << bytes;
+        std::memset(block, 0xAB, bytes);
+        FreeLargeArray(block);
+    }
+    EXPECT_EQ(AllocateLargeArray(SIZE_MAX - 8), nullptr); // the rounding would wrap
 }
 
 TEST(DIBRaster, AbsurdSizesAreRefusedClearly)
@@ -78,21 +92,25 @@ TEST(DIBRaster, FadeLevelsOnBothPaths)
 
 TEST(DIBRaster, PackedFadeEqualsPlainFadeForEveryLevel)
 {
-    // 38 x 4 pixels: not a multiple of the vector width, so the tail is covered too.
+    // 38 x 4 pixels: not a multiple of any vector width, so the tails are covered too. The
+    // plain path clears the fourth byte, the packed ones fade it alike.
     for (uint8_t level = 0; level <= 8; ++level) {
-        TDIBRaster plain(38, 4), packed(38, 4);
-        FillRandom(plain, level);
-        FillRandom(packed, level);
-        {
-            ScopedCPUFeatures paths(false, false);
-            plain.Fade(level);
-        }
-        {
-            ScopedCPUFeatures paths(true, false);
-            packed.Fade(level);
-        }
+        TDIBRaster plain(38, 4), packed(38, 4), wide(38, 4);
+        for (TDIBRaster* raster : {&plain, &packed, &wide})
+            FillRandom(*raster, level);
+        auto fade = [level](TDIBRaster& raster, bool mmx, bool avx2) {
+            ScopedCPUFeatures paths(mmx, false, avx2);
+            raster.Fade(level);
+        };
+        fade(plain, false, false);
+        fade(packed, true, false);
         for (int64_t i = 0; i < plain.PixelCount(); ++i)
             ASSERT_EQ(plain.Bits()[i] & 0xFFFFFF, packed.Bits()[i] & 0xFFFFFF) << "level " << int(level) << " pixel " << i;
+        if (!DetectedAVX2())
+            continue;
+        fade(wide, true, true);
+        ASSERT_EQ(0, std::memcmp(packed.Bits(), wide.Bits(), size_t(packed.PixelCount()) * sizeof(TPixel)))
+            << "level " << int(level);
     }
 }
 

@@ -61,11 +61,14 @@ TEST(CPUFeatures, ForcingRestoresTheDetectedFlags)
         ScopedCPUFeatures plain(false, false);
         EXPECT_FALSE(HasMMX);
         EXPECT_FALSE(Has3DNow);
-        ScopedCPUFeatures both(true, true);
+        EXPECT_FALSE(HasAVX2);
+        ScopedCPUFeatures all(true, true, true);
         EXPECT_TRUE(Has3DNow);
+        EXPECT_TRUE(HasAVX2);
     }
     EXPECT_EQ(HasMMX, DetectedMMX());
     EXPECT_EQ(Has3DNow, Detected3DNow());
+    EXPECT_EQ(HasAVX2, DetectedAVX2());
 #if defined(__x86_64__)
     EXPECT_TRUE(DetectedMMX()); // every x86-64 processor has it
 #endif
