@@ -138,10 +138,7 @@ int RunWindow(const TCommandLine& command)
 
 int main(int argc, char** argv)
 {
-    TFloatingPointUnit& fpu = FloatingPointUnit();
-    fpu.ResetControlWord();
-    fpu.SetPrecision(0);
-    fpu.SetRounding(3);
+    SetProgramFloatingPointMode();
     InitCPUFeatures();
 
     const TCommandLine command = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));

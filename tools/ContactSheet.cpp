@@ -231,10 +231,7 @@ QImage ComposeSheet(const Options& options, const std::vector<fs::path>& files)
 int main(int argc, char** argv)
 {
     // As the program itself starts: single precision, truncation, the packed paths.
-    TFloatingPointUnit& fpu = FloatingPointUnit();
-    fpu.ResetControlWord();
-    fpu.SetPrecision(0);
-    fpu.SetRounding(3);
+    SetProgramFloatingPointMode();
     InitCPUFeatures();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

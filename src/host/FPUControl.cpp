@@ -76,3 +76,11 @@ TFloatingPointUnit& FloatingPointUnit()
     static TFloatingPointUnit unit;
     return unit;
 }
+
+void SetProgramFloatingPointMode()
+{
+    TFloatingPointUnit& fpu = FloatingPointUnit();
+    fpu.ResetControlWord();
+    fpu.SetPrecision(0);
+    fpu.SetRounding(3);
+}

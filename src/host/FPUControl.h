@@ -35,3 +35,7 @@ private:
 
 // The one instance, created on first use and restoring the saved word at exit.
 TFloatingPointUnit& FloatingPointUnit();
+
+// The mode every program of the project starts with: the default word reset, single
+// precision, truncation.
+void SetProgramFloatingPointMode();
