@@ -144,7 +144,6 @@ int32_t TCanvas::TextWidth(std::string_view text) { return QFontMetrics(impl_->f
 
 int32_t TCanvas::TextWidth(char32_t ch) { return QFontMetrics(impl_->font).horizontalAdvance(ToQString(ch)); }
 
-int32_t TCanvas::TextHeight(std::string_view) { return QFontMetrics(impl_->font).height(); }
 
 namespace {
 

@@ -100,7 +100,6 @@ public:
     // Texts are UTF-8; a single code point can be given on its own.
     int32_t TextWidth(std::string_view text);
     int32_t TextWidth(char32_t ch);
-    int32_t TextHeight(std::string_view text);
     // Draws the text with its top-left corner at (x, y); a solid brush fills the text's
     // cell first, a clear one leaves the background.
     void TextOut(int32_t x, int32_t y, std::string_view text);

@@ -301,9 +301,3 @@ std::string GetTempDirectory()
         folder += '/';
     return folder;
 }
-
-const char* EmbeddedVersionData(size_t& size)
-{
-    size = kVersionBlob.size();
-    return kVersionBlob.data();
-}

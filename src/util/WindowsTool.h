@@ -57,5 +57,3 @@ std::string GetTempDirectory();
 
 // The name of the ELF section that carries the version data.
 inline constexpr const char* kVersionSectionName = "lumenfall_version";
-// The version data written into every program that links this unit, as stored.
-const char* EmbeddedVersionData(size_t& size);
