@@ -2,6 +2,7 @@
 #include "util/FastSine.h"
 
 #include "MemcpyBaseline.h"
+#include "kinds/BusyWaveConfig.h"
 
 #include <benchmark/benchmark.h>
 
@@ -9,24 +10,6 @@
 #include <vector>
 
 namespace {
-
-// Nine modulated waves and three colour waves: 12 sines per particle.
-void MakeBusy(TWaveConfig& config, int32_t particles)
-{
-    config.ParticleCount = particles;
-    float v = 0.7f;
-    for (auto& wave : config.Waves)
-        for (TWaveComponent& c : wave) {
-            c = {v * 40.0f, 60.0f + v * 10.0f, 20.0f * v, 3.0f * v, 1.0f + v, 0.5f * v, 2.0f * v};
-            v += 0.37f;
-        }
-    config.AmpRed = 127.0f;
-    config.BaseRed = 128.0f;
-    config.AmpGreen = 100.0f;
-    config.BaseGreen = 100.0f;
-    config.AmpBlue = 90.0f;
-    config.BaseBlue = 60.0f;
-}
 
 // Arg: particle count.
 void BM_ParticleWavesMove(benchmark::State& state)

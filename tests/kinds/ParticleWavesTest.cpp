@@ -1,5 +1,7 @@
 #include "kinds/ParticleWaves.h"
 
+#include "kinds/BusyWaveConfig.h"
+
 #include "util/NumericConversion.h"
 
 #include <gtest/gtest.h>
@@ -76,27 +78,6 @@ void ExpectFrameMatchesTheFormulas(TParticleWaves& system)
         EXPECT_NEAR(double(Green(c)), double(Green(ec)), 1.0);
         EXPECT_NEAR(double(Blue(c)), double(Blue(ec)), 1.0);
     }
-}
-
-// All nine waves modulated and the three colour waves running.
-void MakeBusy(TWaveConfig& config, int32_t particles)
-{
-    config.ParticleCount = particles;
-    float v = 0.7f;
-    for (auto& wave : config.Waves)
-        for (TWaveComponent& c : wave) {
-            c = {v * 40.0f, 60.0f + v * 10.0f, 20.0f * v, 3.0f * v, 1.0f + v, 0.5f * v, 2.0f * v};
-            v += 0.37f;
-        }
-    config.Pos = 3.7f;
-    config.BaseRed = 128.0f;
-    config.AmpRed = 127.0f;
-    config.BaseGreen = 100.0f;
-    config.AmpGreen = 200.0f;
-    config.FreqGreen = 3.0f;
-    config.BaseBlue = 20.0f;
-    config.AmpBlue = 90.0f;
-    config.FreqBlue = 7.5f;
 }
 
 TEST(ParticleWavesTest, DefaultPresetWithFourParticlesLiesOnTheCircleInBlack)
