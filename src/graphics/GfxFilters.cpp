@@ -80,10 +80,10 @@ constexpr size_t kFadeBlock = 4096;
 // ---- translation ---------------------------------------------------------------------
 
 // A map goes through its picture in bands of rows small enough to stay in the first- and
-// second-level caches until they are smoothed; the window keeps the rows that still wait
-// for their smoothing.
+// second-level caches until they are smoothed; the window keeps the last rows mapped for
+// those that wait for their smoothing while rows still to map read their source row.
 constexpr size_t kBandBytes = 64 * 1024;
-constexpr size_t kWindowBytes = 1536 * 1024;
+constexpr size_t kWindowBytes = 4096 * 1024;
 
 // dst := src, count pixels, with streaming stores where dst allows: the rows of a mapped
 // picture are not read again soon, and streaming spares reading every line in before it is
@@ -132,7 +132,9 @@ bool WholeShifts(const std::vector<float>& table, int32_t n, std::vector<int32_t
 inline int16_t AddWrapped(int16_t h, int32_t delta) { return int16_t(uint16_t(uint32_t(h) + uint32_t(delta))); }
 
 // One mapped frame on its way: the map's source, which receives the smoothed picture, and
-// its destination, which keeps the mapped one.
+// its destination, which keeps the mapped one. The ring holds the last slots rows mapped,
+// row r in slot r % slots; the two slots after the last repeat the first two, so that any
+// three rows that follow each other also lie together.
 struct TBand {
     TPixel* source;
     TPixel* dest;
@@ -140,13 +142,31 @@ struct TBand {
     int32_t height;
     TSmoothRange smooth;
     uint8_t fadeLevel;
-    TPixel* window;
-    // The window holds rows from windowBase on; the source is faded up to pixel faded.
-    int32_t windowBase = 0;
+    TPixel* ring;
+    int32_t slots;
+    // Rows 0 .. mapped - 1 are in dest; the source is faded up to pixel faded.
+    int32_t mapped = 0;
     size_t faded = 0;
 
-    TPixel* WindowRow(int32_t row) const { return window + size_t(row - windowBase) * w; }
+    TPixel* Slot(int32_t slot) const { return ring + size_t(slot) * w; }
 };
+
+// Maps rows first .. last - 1 into the ring and on into dest.
+void MapRows(const TMapTable& table, TBand& band, int32_t first, int32_t last)
+{
+    const size_t w = band.w;
+    for (int32_t row = first; row < last;) {
+        const int32_t slot = row % band.slots;
+        const int32_t count = std::min(last - row, band.slots - slot);
+        TPixel* rows = band.Slot(slot);
+        table.GatherRows(band.source, rows, row, row + count);
+        StreamPixels(band.dest + size_t(row) * w, rows, size_t(count) * w);
+        if (slot < 2)
+            std::memcpy(band.Slot(band.slots + slot), rows, size_t(std::min(count, 2 - slot)) * w * sizeof(TPixel));
+        row += count;
+    }
+    band.mapped = last;
+}
 
 // Source rows first .. last - 1 take the smoothed mapped picture and the fade; rows 0 and
 // height - 1 become black.
@@ -158,17 +178,20 @@ void SmoothBack(TBand& band, int32_t first, int32_t last)
         first = 1;
     }
     const int32_t end = last == band.height ? band.height - 1 : last;
-    // Rows first - 1 .. end are read: from the window where it still holds them.
-    const int32_t split = std::clamp(band.windowBase + 1, first, std::max(first, end));
-    auto smooth = [&](bool fromWindow, int32_t from, int32_t to) {
-        if (from >= to)
-            return;
-        const TPixel* above = fromWindow ? band.WindowRow(from - 1) : band.dest + size_t(from - 1) * w;
+    // Rows first - 1 .. end are read: from the ring where it still holds them.
+    auto smooth = [&](const TPixel* above, int32_t from, int32_t to) {
         band.smooth(above, band.source + size_t(from - 1) * w, w, size_t(to - from + 2) * w, w,
                     size_t(to - from + 1) * w);
     };
-    smooth(false, first, split);
-    smooth(true, split, end);
+    const int32_t inRing = std::clamp(band.mapped - band.slots + 1, first, std::max(first, end));
+    if (first < inRing)
+        smooth(band.dest + size_t(first - 1) * w, first, inRing);
+    for (int32_t from = inRing; from < end;) {
+        const int32_t slot = (from - 1) % band.slots;
+        const int32_t to = std::min(end, from + band.slots - slot);
+        smooth(band.Slot(slot), from, to);
+        from = to;
+    }
     if (last == band.height)
         std::memset(band.source + size_t(band.height - 1) * w, 0, w * sizeof(TPixel));
     // Whole groups of four pixels, as the packed fade takes them.
@@ -250,8 +273,8 @@ TTranslationMap::TTranslationMap(int32_t width, int32_t height) : TMonadicFilter
         return;
     const size_t rowBytes = size_t(builtWidth_) * sizeof(TPixel);
     bandRows_ = std::clamp(int32_t(kBandBytes / rowBytes), 1, builtHeight_);
-    windowRows_ = std::clamp(int32_t(kWindowBytes / rowBytes), std::min(bandRows_ + 2, builtHeight_), builtHeight_);
-    window_.resize(size_t(windowRows_) * size_t(builtWidth_));
+    windowRows_ = std::clamp(int32_t(kWindowBytes / rowBytes), bandRows_, builtHeight_);
+    window_.resize(size_t(windowRows_ + 2) * size_t(builtWidth_));
 }
 
 void TTranslationMap::SetEntry(int32_t x, int32_t y, int32_t sourceX, int32_t sourceY)
@@ -363,25 +386,14 @@ void TTranslationMap::ExecuteAndSmoothBack(TDIBRaster& source, TDIBRaster& dest,
     if (width_ == 0 || height_ == 0)
         return;
     table_.Prepare();
-    TBand band{source_->Bits(), dest_->Bits(), size_t(width_), height_, ChosenSmoothing(), fadeLevel, window_.data()};
-    // Rows are mapped top to bottom, a band at a time, into the window and on into dest.
-    // Source row r takes its smoothed pixels once rows r - 1 .. r + 1 are mapped and no
-    // row still to map reads it.
-    int32_t next = 0, done = 0;
-    while (next < height_) {
-        const int32_t last = std::min(height_, next + bandRows_);
-        if (last - band.windowBase > windowRows_) {
-            // Rows above the next one to smooth are no longer needed; a map that reads far
-            // ahead leaves more waiting than the window holds, and those are read from dest.
-            const int32_t keep = std::max(done - 1, last - windowRows_);
-            std::memmove(window_.data(), band.WindowRow(keep),
-                         size_t(next - keep) * band.w * sizeof(TPixel));
-            band.windowBase = keep;
-        }
-        TPixel* rows = band.WindowRow(next);
-        table_.GatherRows(band.source, rows, next, last);
-        StreamPixels(band.dest + size_t(next) * band.w, rows, size_t(last - next) * band.w);
-        next = last;
+    TBand band{source_->Bits(), dest_->Bits(), size_t(width_), height_, ChosenSmoothing(),
+               fadeLevel,           window_.data(), windowRows_};
+    // Rows are mapped top to bottom, a band at a time. Source row r takes its smoothed pixels
+    // once rows r - 1 .. r + 1 are mapped and no row still to map reads it.
+    int32_t done = 0;
+    while (band.mapped < height_) {
+        MapRows(table_, band, band.mapped, std::min(height_, band.mapped + bandRows_));
+        const int32_t next = band.mapped;
         const int32_t ready = next == height_ ? height_ : std::min(next - 1, table_.LowestSourceRowFrom(next));
         if (ready > done) {
             SmoothBack(band, done, ready);

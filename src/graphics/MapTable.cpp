@@ -1,13 +1,39 @@
 #include "graphics/MapTable.h"
 
 #include <algorithm>
-#include <limits>
+#include <cstdlib>
 
 namespace {
 
-constexpr int16_t kEscape = std::numeric_limits<int16_t>::min();
-// The steps pay when they replace all but this share of the indices.
-constexpr size_t kMostEscapesPerPixel = 16;
+// A wave shift reads its sources a few rows further on for the first time at the same
+// columns; asking for those lines while this row is gathered keeps enough of them in flight.
+constexpr int32_t kPrefetchRows = 2;
+// Any other map asks for the source of the pixel this many places on.
+constexpr int32_t kPrefetchAhead = 256;
+
+// How many destination pixels share one software prefetch of their source (0: none). Long
+// runs of neighbouring sources (identity, zoom) are followed by the processor's own
+// prefetcher. A map that leaves its run every few dozen pixels (an overlay zoom, whose source
+// row drifts along each destination row) would wait for memory at every jump: a prefetch
+// for every fourth pixel lands in each run. A map that leaves it every few pixels (a wave
+// shift) needs one for every pixel.
+int32_t PrefetchSpacing(size_t jumps, size_t pixels)
+{
+    if (jumps * 16 > pixels)
+        return 1;
+    return jumps * 512 > pixels ? 4 : 0;
+}
+
+// out[q] := src[offset + indices[q]] for q = 0 .. 3, all loads before the stores.
+inline void GatherFour(const TPixel* src, ptrdiff_t offset, const int32_t* indices, TPixel* out)
+{
+    const TPixel a = src[offset + indices[0]], b = src[offset + indices[1]];
+    const TPixel c = src[offset + indices[2]], d = src[offset + indices[3]];
+    out[0] = a;
+    out[1] = b;
+    out[2] = c;
+    out[3] = d;
+}
 
 } // namespace
 
@@ -30,7 +56,6 @@ void TMapTable::SetSeparable(std::vector<int32_t> columnParts, std::vector<int32
     separable_ = true;
     prepared_ = false;
     every_ = {};
-    steps_ = {};
     columnParts_ = std::move(columnParts);
     rowParts_ = std::move(rowParts);
     inner_ = inner;
@@ -92,56 +117,21 @@ void TMapTable::Prepare()
 {
     if (prepared_)
         return;
-    if (!separable_)
-        MakeSteps();
+    constexpr int64_t kPixelsPerLine = 16;
     lowestFrom_.assign(size_t(height_) + 1, height_);
     std::vector<int32_t> row(static_cast<size_t>(width_));
+    size_t jumps = 0;
     for (int32_t j = height_ - 1; j >= 0; --j) {
         RowEntries(j, row.data());
         int32_t lowest = lowestFrom_[size_t(j) + 1];
-        for (int32_t index : row)
-            lowest = std::min(lowest, index / width_);
+        for (size_t i = 0; i < row.size(); ++i) {
+            lowest = std::min(lowest, row[i] / width_);
+            jumps += i > 0 && std::abs(int64_t(row[i]) - row[i - 1]) > kPixelsPerLine;
+        }
         lowestFrom_[size_t(j)] = lowest;
     }
+    prefetchSpacing_ = PrefetchSpacing(jumps, size_t(width_) * size_t(height_));
     prepared_ = true;
-}
-
-void TMapTable::MakeSteps()
-{
-    const size_t w = size_t(width_), n = w * size_t(height_);
-    size_t escapes = 0;
-    for (size_t k = 0; k < n; ++k)
-        if (k % w != 0) {
-            const int64_t step = int64_t(every_[k]) - every_[k - 1];
-            escapes += step <= kEscape || step > std::numeric_limits<int16_t>::max();
-        }
-    stepped_ = escapes * kMostEscapesPerPixel <= n;
-    if (!stepped_) {
-        rowFirst_ = {};
-        steps_ = {};
-        escapes_ = {};
-        escapeStart_ = {};
-        return;
-    }
-    rowFirst_.resize(size_t(height_));
-    steps_.assign(n, 0);
-    escapes_.clear();
-    escapes_.reserve(escapes);
-    escapeStart_.assign(size_t(height_) + 1, 0);
-    for (size_t j = 0; j < size_t(height_); ++j) {
-        escapeStart_[j] = escapes_.size();
-        rowFirst_[j] = every_[j * w];
-        for (size_t k = j * w + 1; k < (j + 1) * w; ++k) {
-            const int64_t step = int64_t(every_[k]) - every_[k - 1];
-            if (step <= kEscape || step > std::numeric_limits<int16_t>::max()) {
-                steps_[k] = kEscape;
-                escapes_.push_back(every_[k]);
-            } else {
-                steps_[k] = int16_t(step);
-            }
-        }
-    }
-    escapeStart_[size_t(height_)] = escapes_.size();
 }
 
 void TMapTable::GatherSeparableRow(const TPixel* src, TPixel* out, int32_t j) const
@@ -154,45 +144,47 @@ void TMapTable::GatherSeparableRow(const TPixel* src, TPixel* out, int32_t j) co
     const ptrdiff_t row = rowParts_[size_t(j)];
     const int32_t* columns = columnParts_.data();
     int32_t i = begin;
-    for (; i + 4 <= end; i += 4) {
-        const TPixel a = src[row + columns[i]], b = src[row + columns[i + 1]];
-        const TPixel c = src[row + columns[i + 2]], d = src[row + columns[i + 3]];
-        out[i] = a;
-        out[i + 1] = b;
-        out[i + 2] = c;
-        out[i + 3] = d;
+    if (prefetchSpacing_ != 0) {
+        // The same columns a few rows on: their lines are read for the first time there.
+        const int32_t ahead = std::min(j + kPrefetchRows, height_ - 1);
+        // As addresses: the row part of another row plus these columns need not lie inside.
+        const uintptr_t rowAhead = reinterpret_cast<uintptr_t>(src) + uintptr_t(intptr_t(rowParts_[size_t(ahead)])) * 4;
+        for (; i + 4 <= end; i += 4) {
+            for (int32_t q = 0; q < 4; q += prefetchSpacing_)
+                __builtin_prefetch(reinterpret_cast<const void*>(rowAhead + uintptr_t(intptr_t(columns[i + q])) * 4));
+            GatherFour(src, row, columns + i, out + i);
+        }
     }
+    for (; i + 4 <= end; i += 4)
+        GatherFour(src, row, columns + i, out + i);
     for (; i < end; ++i)
         out[i] = src[row + columns[i]];
     for (i = end; i < width_; ++i)
         out[i] = src[*edge++];
 }
 
-void TMapTable::GatherStepRow(const TPixel* src, TPixel* out, int32_t j) const
+void TMapTable::GatherEveryRow(const TPixel* src, TPixel* out, int32_t j) const
 {
-    const int16_t* steps = steps_.data() + size_t(j) * size_t(width_);
-    const int32_t* escape = escapes_.data() + escapeStart_[size_t(j)];
-    int32_t index = rowFirst_[size_t(j)];
-    out[0] = src[index];
-    for (int32_t i = 1; i < width_; ++i) {
-        const int16_t step = steps[i];
-        index = step == kEscape ? *escape++ : index + step;
-        out[i] = src[index];
+    const int32_t* entries = every_.data() + size_t(j) * size_t(width_);
+    int32_t i = 0;
+    if (prefetchSpacing_ != 0) {
+        for (; i + kPrefetchAhead + 4 <= width_; i += 4) {
+            for (int32_t q = 0; q < 4; q += prefetchSpacing_)
+                __builtin_prefetch(src + entries[i + kPrefetchAhead + q]);
+            GatherFour(src, 0, entries + i, out + i);
+        }
     }
+    for (; i < width_; ++i)
+        out[i] = src[entries[i]];
 }
 
 void TMapTable::GatherRows(const TPixel* src, TPixel* dst, int32_t first, int32_t last) const
 {
     for (int32_t j = first; j < last; ++j) {
         TPixel* out = dst + size_t(j - first) * size_t(width_);
-        if (separable_) {
+        if (separable_)
             GatherSeparableRow(src, out, j);
-        } else if (stepped_) {
-            GatherStepRow(src, out, j);
-        } else {
-            const int32_t* entries = every_.data() + size_t(j) * size_t(width_);
-            for (int32_t i = 0; i < width_; ++i)
-                out[i] = src[entries[i]];
-        }
+        else
+            GatherEveryRow(src, out, j);
     }
 }

@@ -1,11 +1,9 @@
 #pragma once
 // The source index of every destination pixel of a translation map, kept so that a frame
-// reads as little of it as it can:
-// - a separable map (a shift, a plain zoom, the identity) as one part per column and one
-//   per row, added inside each row's inner columns, plus the indices of the pixels outside
-//   them (where a mirrored edge breaks the sum) one by one;
-// - any other map as every index, read as 16-bit steps from the pixel before wherever that
-//   takes less memory.
+// reads as little of it as it can: a separable map (a shift, a plain zoom, the identity) as
+// one part per column and one per row, added inside each row's inner columns, plus the
+// indices of the pixels outside them (where a mirrored edge breaks the sum) one by one; any
+// other map as every index.
 
 #include "graphics/GfxTool.h"
 
@@ -34,8 +32,8 @@ public:
     // The indices of row j, width of them.
     void RowEntries(int32_t j, int32_t* out) const;
 
-    // Works out what the frames read (the steps, the source rows of every row); call after a
-    // change and before the calls below.
+    // Works out what the frames need to know about the map (the source rows of every row,
+    // how often the sources jump about); call after a change and before the calls below.
     void Prepare();
     // Rows first .. last - 1 through the map into dst, whose rows follow each other.
     void GatherRows(const TPixel* src, TPixel* dst, int32_t first, int32_t last) const;
@@ -44,8 +42,7 @@ public:
 
 private:
     void GatherSeparableRow(const TPixel* src, TPixel* out, int32_t j) const;
-    void GatherStepRow(const TPixel* src, TPixel* out, int32_t j) const;
-    void MakeSteps();
+    void GatherEveryRow(const TPixel* src, TPixel* out, int32_t j) const;
 
     int32_t width_ = 0;
     int32_t height_ = 0;
@@ -60,15 +57,10 @@ private:
     std::vector<int32_t> edges_;
     std::vector<size_t> edgeStart_;
 
-    // Every index; read directly when the steps would not save memory.
+    // Every index.
     std::vector<int32_t, TLargeArrayAllocator<int32_t>> every_;
-    // Each row's first index, then per pixel its difference to the pixel before; kEscape
-    // takes the next index of escapes_ (row j's start at escapeStart_[j]) instead.
-    bool stepped_ = false;
-    std::vector<int32_t> rowFirst_;
-    std::vector<int16_t, TLargeArrayAllocator<int16_t>> steps_;
-    std::vector<int32_t> escapes_;
-    std::vector<size_t> escapeStart_;
 
     std::vector<int32_t> lowestFrom_;
+    // Pixels per software prefetch of a source line (0: none).
+    int32_t prefetchSpacing_ = 0;
 };
