@@ -252,11 +252,11 @@ int RunRenderCommand(const std::vector<std::string>& arguments)
                 now += uint32_t(options.IntervalMs);
                 show.RenderFrame();
                 present(encoder.NextPicture());
+                // Counted when rendered: the encoding is at most a few pictures behind.
                 encoder.Submit(frame);
-                progress.Update(encoder.Written());
+                progress.Update(frame);
             }
             encoder.Finish();
-            progress.Update(options.Frames);
             return 0;
         }
         QImage screen(options.Width, options.Height, QImage::Format_RGB32);
