@@ -4,11 +4,11 @@
 #include "host/QuitSignals.h"
 #include "host/RenderCommand.h"
 #include "host/SingleInstance.h"
-#include "host/X11Windows.h"
+#include "platform/X11Windows.h"
 #include "host/formLumenfall.h"
 #include "host/formLumenfallPreview.h"
 #include "host/formPassword.h"
-#include "persistence/Registry.h"
+#include "platform/Registry.h"
 #include "util/CPUUtility.h"
 #include "util/WindowsTool.h"
 

@@ -72,9 +72,9 @@ std::vector<TPresentOp> ComposeFrame(const TBlankerSettings& settings, int32_t w
         TPresentOp op;
         op.Clip = monitor;
         switch (settings.MultiMonitorMode) {
-        case 0:
-        case 1:
-            if (settings.MultiMonitorMode == 0 && !m.Primary)
+        case TMultiMonitorMode::mmAnimatePrimary:
+        case TMultiMonitorMode::mmAnimateEach:
+            if (settings.MultiMonitorMode == TMultiMonitorMode::mmAnimatePrimary && !m.Primary)
                 continue;
             if (stretch) {
                 op.Source = {0, 0, w, h};
@@ -85,7 +85,7 @@ std::vector<TPresentOp> ComposeFrame(const TBlankerSettings& settings, int32_t w
                 op.Dest = {m.Left + (m.Width - w) / 2, m.Top + (m.Height - h) / 2, w, h};
             }
             break;
-        case 2:
+        case TMultiMonitorMode::mmStretchOverAll:
             if (desktopWidth <= 0 || desktopHeight <= 0)
                 continue;
             op.Source = {int32_t(int64_t(m.Left) * w / desktopWidth), int32_t(int64_t(m.Top) * h / desktopHeight),
@@ -136,7 +136,7 @@ void StoreWaveStartPos(float pos)
     }
 }
 
-TSaverShow::TSaverShow() : activeWave_(std::make_unique<TWaveConfig>()) {}
+TSaverShow::TSaverShow() = default;
 
 TSaverShow::~TSaverShow()
 {
@@ -147,26 +147,22 @@ TSaverShow::~TSaverShow()
 
 bool TSaverShow::LoadSettings(uint32_t seed)
 {
-    settings_.WaveList = &waveList_;
-    settings_.ActiveWave = activeWave_.get();
-    settings_.LogoList = &logoList_;
-    settings_.TextList = &textList_;
     installed_ = LoadBlankerSettings(settings_);
     if (!installed_)
         return false;
     random_.seed(seed);
-    if (settings_.WaveRandomSelection && !waveList_.empty())
-        activeWave_->LoadFromFile(settings_.WavesDirectory + PickRandom(random_, waveList_) + ".lmx");
-    if (settings_.LogoRandomSelection && !logoList_.empty())
-        LoadLogoConfig(HKEY_CURRENT_USER, settings_.ActiveLogo, kLogosKey, PickRandom(random_, logoList_));
-    if (settings_.TextRandomSelection && !textList_.empty())
-        LoadTextConfig(HKEY_CURRENT_USER, settings_.ActiveText, kTextsKey, PickRandom(random_, textList_));
+    if (settings_.WaveRandomSelection && !settings_.WaveList.empty())
+        settings_.ActiveWave->LoadFromFile(settings_.WavesDirectory + PickRandom(random_, settings_.WaveList) + ".lmx");
+    if (settings_.LogoRandomSelection && !settings_.LogoList.empty())
+        LoadLogoConfig(HKEY_CURRENT_USER, settings_.ActiveLogo, kLogosKey, PickRandom(random_, settings_.LogoList));
+    if (settings_.TextRandomSelection && !settings_.TextList.empty())
+        LoadTextConfig(HKEY_CURRENT_USER, settings_.ActiveText, kTextsKey, PickRandom(random_, settings_.TextList));
     return true;
 }
 
 void TSaverShow::PrepareWave(int32_t baseWidth, int32_t baseHeight, float waveStartPos)
 {
-    TWaveConfig& wave = *activeWave_;
+    TWaveConfig& wave = *settings_.ActiveWave;
     if (settings_.OverrideDrawArea) {
         const int32_t oldWidth = wave.Width, oldHeight = wave.Height;
         wave.Width = settings_.OverallWidth;
@@ -178,7 +174,7 @@ void TSaverShow::PrepareWave(int32_t baseWidth, int32_t baseHeight, float waveSt
     wave.Width = std::max(1, PercentOf(wave.Width, baseWidth));
     wave.Height = std::max(1, PercentOf(baseHeight, wave.Height));
     wave.Rescale(float(oldWidth), float(oldHeight));
-    wave.Pos = settings_.WaveStartMode == 1 ? waveStartPos : 0.0f;
+    wave.Pos = settings_.WaveStartMode == TWaveStartMode::wsRememberPosition ? waveStartPos : 0.0f;
 }
 
 void TSaverShow::BuildRastersAndWorld(int32_t width, int32_t height)
@@ -188,12 +184,12 @@ void TSaverShow::BuildRastersAndWorld(int32_t width, int32_t height)
                                         TScreenPoint{width / 2, height / 2});
     waveSystem_ = std::make_unique<TParticleWaves>();
     waveSystem_->Raster = primaryRaster_.get();
-    waveSystem_->ApplyWaveConfig(*activeWave_);
+    waveSystem_->ApplyWaveConfig(*settings_.ActiveWave);
 }
 
 void TSaverShow::BuildShow()
 {
-    const int32_t w = activeWave_->Width, h = activeWave_->Height;
+    const int32_t w = settings_.ActiveWave->Width, h = settings_.ActiveWave->Height;
     BuildRastersAndWorld(w, h);
     secondaryRaster_ = std::make_unique<TDIBRaster>(w, h);
     for (TDIBRaster* raster : {primaryRaster_.get(), secondaryRaster_.get()}) {
@@ -220,7 +216,7 @@ void TSaverShow::BuildShow()
 
 void TSaverShow::BuildTranslationMap()
 {
-    TWaveConfig& wave = *activeWave_;
+    TWaveConfig& wave = *settings_.ActiveWave;
     if (!wave.TransMapFilter)
         return;
     const int32_t rw = primaryRaster_->Width(), rh = primaryRaster_->Height();
@@ -264,10 +260,10 @@ void TSaverShow::BuildLogo()
     }
     {
         const auto sampled = RasterFromGraphic(picture);
-        const float extentX = float(activeWave_->Width * 2 / 3), extentY = float(activeWave_->Height * 2 / 3);
-        if (logo.Style == 0)
+        const float extentX = float(settings_.ActiveWave->Width * 2 / 3), extentY = float(settings_.ActiveWave->Height * 2 / 3);
+        if (logo.Style == TLogoStyle::lsBitmap)
             logoSystem_->GridFromRaster(*sampled, extentX, extentY);
-        else if (logo.Style == 1)
+        else if (logo.Style == TLogoStyle::lsMask)
             logoSystem_->MaskFromRaster(*sampled, SwapRedBlue(logo.ColorMask), logo.Tolerance, extentX, extentY);
     }
     logoSystem_->Angle = logo.Angle;
@@ -323,7 +319,7 @@ std::unique_ptr<TParticleSequence> TSaverShow::MakeSequence(bool morph, const st
 
 void TSaverShow::BuildSequences()
 {
-    const TWaveConfig& wave = *activeWave_;
+    const TWaveConfig& wave = *settings_.ActiveWave;
     const TLogoConfig& logo = settings_.ActiveLogo;
     const TTextConfig& text = settings_.ActiveText;
     controler_ = std::make_unique<TSequenceControler>();
@@ -363,7 +359,7 @@ void TSaverShow::BuildSequences()
 
 void TSaverShow::BuildPreview(int32_t parentWidth, int32_t parentHeight)
 {
-    TWaveConfig& wave = *activeWave_;
+    TWaveConfig& wave = *settings_.ActiveWave;
     if (parentWidth > 0 && parentHeight > 0) {
         const int32_t oldWidth = wave.Width, oldHeight = wave.Height;
         wave.Width = parentWidth;
@@ -433,7 +429,7 @@ void TSaverShow::PresentFrame(QPainter& painter, const std::vector<TMonitor>& mo
     if (!raster)
         return;
     // The preset's size: the raster may be a pixel larger after being made even.
-    const int32_t w = activeWave_->Width, h = activeWave_->Height;
+    const int32_t w = settings_.ActiveWave->Width, h = settings_.ActiveWave->Height;
     for (const TPresentOp& op : ComposeFrame(settings_, w, h, monitors, desktopWidth, desktopHeight)) {
         const QRect clip(op.Clip.Left, op.Clip.Top, op.Clip.Width, op.Clip.Height);
         const QRect dest(op.Dest.Left, op.Dest.Top, op.Dest.Width, op.Dest.Height);

@@ -84,7 +84,7 @@ public:
     bool LoadSettings(uint32_t seed);
     bool Installed() const { return installed_; }
     TBlankerSettings& Settings() { return settings_; }
-    TWaveConfig& ActiveWave() { return *activeWave_; }
+    TWaveConfig& ActiveWave() { return *settings_.ActiveWave; }
 
     // Turns the wave preset's size into pixels of the given base size (overriding it with
     // the global percentages first when asked to) and sets its start position.
@@ -134,8 +134,6 @@ private:
 
     std::mt19937 random_;
     TBlankerSettings settings_;
-    std::unique_ptr<TWaveConfig> activeWave_;
-    std::vector<std::string> waveList_, logoList_, textList_;
     bool installed_ = false;
 
     std::unique_ptr<TDIBRaster> primaryRaster_, secondaryRaster_;

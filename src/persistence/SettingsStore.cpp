@@ -84,10 +84,10 @@ void ReadGlobalValues(TRegistry& reg, TBlankerSettings& s, bool& firstStart)
     TryRead([&] { s.OverrideDrawArea = reg.ReadBool("OverrideDrawArea"); });
     TryRead([&] { s.OverallWidth = reg.ReadInteger("OverallWidth"); });
     TryRead([&] { s.OverallHeight = reg.ReadInteger("OverallHeight"); });
-    TryRead([&] { s.WaveStartMode = uint8_t(reg.ReadInteger("WaveStartMode")); });
-    TryRead([&] { s.ProcessPriority = uint8_t(reg.ReadInteger("ProcessPriority")); });
+    TryRead([&] { s.WaveStartMode = TWaveStartMode(uint8_t(reg.ReadInteger("WaveStartMode"))); });
+    TryRead([&] { s.ProcessPriority = TProcessPriority(uint8_t(reg.ReadInteger("ProcessPriority"))); });
     TryRead([&] { s.FeaturesHotkey = uint16_t(reg.ReadInteger("FeaturesHotkey")); });
-    TryRead([&] { s.MultiMonitorMode = uint8_t(reg.ReadInteger("MultiMonitorMode")); });
+    TryRead([&] { s.MultiMonitorMode = TMultiMonitorMode(uint8_t(reg.ReadInteger("MultiMonitorMode"))); });
 }
 
 // Reads the show keys in their fixed order; the first registry error ends the reading.
@@ -100,26 +100,22 @@ void ReadShowKeys(TRegistry& reg, TRootKey root, TBlankerSettings& s, bool first
             s.ActiveWave->LoadFromFile(s.WavesDirectory + "Intro System.lmx");
         else
             s.ActiveWave->LoadFromRegistry(root, kWavesKey, "_ActiveWave");
-        if (s.WaveList) {
-            s.WaveList->clear();
-            ListFiles(s.WavesDirectory + "*.lmx", faAnyFile, *s.WaveList);
-            for (std::string& name : *s.WaveList)
-                name.resize(name.size() - std::min<size_t>(4, name.size()));
-        }
+        s.WaveList.clear();
+        ListFiles(s.WavesDirectory + "*.lmx", faAnyFile, s.WaveList);
+        for (std::string& name : s.WaveList)
+            name.resize(name.size() - std::min<size_t>(4, name.size()));
         reg.CloseKey();
 
         reg.OpenKey(FromRoot(kLogosKey), true);
         ReadShowValues(reg, s.LogoRandomSelection, s.LogoEnabled, s.LogoDuration);
         LoadLogoConfig(root, s.ActiveLogo, kLogosKey, "_ActiveLogo");
-        if (s.LogoList)
-            FillPresetList(reg, *s.LogoList, "_ActiveLogo");
+        FillPresetList(reg, s.LogoList, "_ActiveLogo");
         reg.CloseKey();
 
         reg.OpenKey(FromRoot(kTextsKey), true);
         ReadShowValues(reg, s.TextRandomSelection, s.TextEnabled, s.TextDuration);
         LoadTextConfig(root, s.ActiveText, kTextsKey, "_ActiveText");
-        if (s.TextList)
-            FillPresetList(reg, *s.TextList, "_ActiveText");
+        FillPresetList(reg, s.TextList, "_ActiveText");
         reg.CloseKey();
 
         reg.OpenKey(FromRoot(kMorphingKey), true);
@@ -133,19 +129,15 @@ void ReadShowKeys(TRegistry& reg, TRootKey root, TBlankerSettings& s, bool first
 void CopyMachineSettingsToUser(const TBlankerSettings& s)
 {
     SaveBlankerSettings(s);
-    if (s.LogoList) {
-        for (const std::string& name : *s.LogoList) {
-            TLogoConfig logo;
-            LoadLogoConfig(HKEY_LOCAL_MACHINE, logo, kLogosKey, name);
-            SaveLogoConfig(logo, kLogosKey);
-        }
+    for (const std::string& name : s.LogoList) {
+        TLogoConfig logo;
+        LoadLogoConfig(HKEY_LOCAL_MACHINE, logo, kLogosKey, name);
+        SaveLogoConfig(logo, kLogosKey);
     }
-    if (s.TextList) {
-        for (const std::string& name : *s.TextList) {
-            TTextConfig text;
-            LoadTextConfig(HKEY_LOCAL_MACHINE, text, kTextsKey, name);
-            SaveTextConfig(text, kTextsKey);
-        }
+    for (const std::string& name : s.TextList) {
+        TTextConfig text;
+        LoadTextConfig(HKEY_LOCAL_MACHINE, text, kTextsKey, name);
+        SaveTextConfig(text, kTextsKey);
     }
 }
 
@@ -155,20 +147,12 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
 {
     TBlankerSettings& s = settings;
     {
-        const TBlankerSettings defaults;
-        auto* waveList = s.WaveList;
-        auto* activeWave = s.ActiveWave;
-        auto* logoList = s.LogoList;
-        auto* textList = s.TextList;
-        const TLogoConfig activeLogo = s.ActiveLogo;
-        const TTextConfig activeText = s.ActiveText;
-        s = defaults;
-        s.WaveList = waveList;
-        s.ActiveWave = activeWave;
-        s.LogoList = logoList;
-        s.TextList = textList;
-        s.ActiveLogo = activeLogo;
-        s.ActiveText = activeText;
+        // The active presets are not reset: what the store cannot read keeps its value.
+        TBlankerSettings defaults;
+        defaults.ActiveWave = std::move(s.ActiveWave);
+        defaults.ActiveLogo = std::move(s.ActiveLogo);
+        defaults.ActiveText = std::move(s.ActiveText);
+        s = std::move(defaults);
     }
 
     bool firstRun = false;
@@ -214,20 +198,18 @@ void SaveBlankerSettings(const TBlankerSettings& settings)
     reg.WriteBool("OverrideDrawArea", s.OverrideDrawArea);
     reg.WriteInteger("OverallWidth", s.OverallWidth);
     reg.WriteInteger("OverallHeight", s.OverallHeight);
-    reg.WriteInteger("WaveStartMode", s.WaveStartMode);
-    reg.WriteInteger("ProcessPriority", s.ProcessPriority);
+    reg.WriteInteger("WaveStartMode", int32_t(s.WaveStartMode));
+    reg.WriteInteger("ProcessPriority", int32_t(s.ProcessPriority));
     reg.WriteInteger("FeaturesHotkey", s.FeaturesHotkey);
     reg.WriteBool("FirstStart", false);
-    reg.WriteInteger("MultiMonitorMode", s.MultiMonitorMode);
+    reg.WriteInteger("MultiMonitorMode", int32_t(s.MultiMonitorMode));
     reg.CloseKey();
 
     reg.OpenKey(FromRoot(kWavesKey), true);
     WriteShowValues(reg, s.WaveRandomSelection, s.WaveEnabled, s.WaveDuration);
     reg.CloseKey();
-    if (s.ActiveWave) {
-        s.ActiveWave->Name = "_ActiveWave";
-        s.ActiveWave->SaveToRegistry(kWavesKey);
-    }
+    s.ActiveWave->Name = "_ActiveWave";
+    s.ActiveWave->SaveToRegistry(kWavesKey);
 
     reg.OpenKey(FromRoot(kLogosKey), true);
     WriteShowValues(reg, s.LogoRandomSelection, s.LogoEnabled, s.LogoDuration);
@@ -301,7 +283,7 @@ void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPa
         config.RenderMode = ReadRenderMode(reg, "RenderMode");
         ReadVector(reg, "Angle", config.Angle);
         ReadVector(reg, "Rot", config.Rot);
-        config.Style = uint8_t(reg.ReadInteger("Style"));
+        config.Style = TLogoStyle(uint8_t(reg.ReadInteger("Style")));
         config.ColorMask = uint32_t(reg.ReadInteger("ColorMask"));
         config.Tolerance = reg.ReadInteger("Tolerance");
         config.Path = reg.ReadString("Path");
@@ -318,7 +300,7 @@ void SaveLogoConfig(const TLogoConfig& config, const std::string& keyPath)
         reg.WriteInteger("RenderMode", int32_t(config.RenderMode));
         WriteVector(reg, "Angle", config.Angle);
         WriteVector(reg, "Rot", config.Rot);
-        reg.WriteInteger("Style", config.Style);
+        reg.WriteInteger("Style", int32_t(config.Style));
         reg.WriteInteger("ColorMask", int32_t(config.ColorMask));
         reg.WriteInteger("Tolerance", config.Tolerance);
         reg.WriteString("Path", config.Path);

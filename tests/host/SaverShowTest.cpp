@@ -173,13 +173,13 @@ TEST(SaverShow, CompositionOnTwoMonitors)
 {
     const std::vector<TMonitor> monitors{{0, 0, 1920, 1080, true}, {1920, 0, 1280, 1024, false}};
     TBlankerSettings settings;
-    settings.MultiMonitorMode = 0;
+    settings.MultiMonitorMode = TMultiMonitorMode::mmAnimatePrimary;
     auto ops = ComposeFrame(settings, 960, 540, monitors, 3200, 1080);
     ASSERT_EQ(ops.size(), 1u);
     EXPECT_EQ(ops[0].Dest, (TArea{480, 270, 960, 540}));
     EXPECT_FALSE(ops[0].Stretch);
 
-    settings.MultiMonitorMode = 1;
+    settings.MultiMonitorMode = TMultiMonitorMode::mmAnimateEach;
     ops = ComposeFrame(settings, 960, 540, monitors, 3200, 1080);
     ASSERT_EQ(ops.size(), 2u);
     EXPECT_EQ(ops[1].Dest, (TArea{2080, 242, 960, 540}));
@@ -191,14 +191,14 @@ TEST(SaverShow, CompositionOnTwoMonitors)
     EXPECT_TRUE(ops[1].Stretch);
     EXPECT_EQ(ops[1].Dest, (TArea{1920, 0, 1280, 1024}));
 
-    settings.MultiMonitorMode = 2;
+    settings.MultiMonitorMode = TMultiMonitorMode::mmStretchOverAll;
     ops = ComposeFrame(settings, 960, 540, monitors, 3200, 1080);
     ASSERT_EQ(ops.size(), 2u);
     EXPECT_EQ(ops[0].Source, (TArea{0, 0, 576, 540}));
     EXPECT_EQ(ops[1].Source, (TArea{576, 0, 384, 512}));
     EXPECT_EQ(ops[1].Dest, (TArea{1920, 0, 1280, 1024}));
 
-    settings.MultiMonitorMode = 3;
+    settings.MultiMonitorMode = TMultiMonitorMode(3);
     EXPECT_TRUE(ComposeFrame(settings, 960, 540, monitors, 3200, 1080).empty());
 }
 

@@ -3,7 +3,7 @@
 
 #include "host/MultimediaTools.h"
 #include "host/ShowInstallation.h"
-#include "host/X11Windows.h"
+#include "platform/X11Windows.h"
 #include "host/formLumenfallPreview.h"
 #include "kinds/ParticleWaves.h"
 

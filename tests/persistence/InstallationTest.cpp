@@ -36,13 +36,11 @@ TEST(Installation, AFreshInstallationCarriesACompleteShow)
     setenv("LUMENFALL_MACHINE_HIVE", machine.c_str(), 1);
     setenv("LUMENFALL_USER_HIVE", user.c_str(), 1);
 
-    std::vector<std::string> waves, logos, texts;
-    TWaveConfig wave;
     TBlankerSettings settings;
-    settings.WaveList = &waves;
-    settings.LogoList = &logos;
-    settings.TextList = &texts;
-    settings.ActiveWave = &wave;
+    const std::vector<std::string>& waves = settings.WaveList;
+    const std::vector<std::string>& logos = settings.LogoList;
+    const std::vector<std::string>& texts = settings.TextList;
+    const TWaveConfig& wave = *settings.ActiveWave;
     ASSERT_TRUE(LoadBlankerSettings(settings));
     EXPECT_EQ(settings.WavesDirectory, (share / "waves").string() + "/");
     EXPECT_NE(std::find(waves.begin(), waves.end(), "Intro System"), waves.end());

@@ -88,18 +88,12 @@ protected:
     }
 
     struct Loaded {
-        std::vector<std::string> waves, logos, texts;
-        TWaveConfig wave;
         TBlankerSettings settings;
-        bool installed = false;
-        Loaded()
-        {
-            settings.WaveList = &waves;
-            settings.LogoList = &logos;
-            settings.TextList = &texts;
-            settings.ActiveWave = &wave;
-            installed = LoadBlankerSettings(settings);
-        }
+        std::vector<std::string>& waves = settings.WaveList;
+        std::vector<std::string>& logos = settings.LogoList;
+        std::vector<std::string>& texts = settings.TextList;
+        TWaveConfig& wave = *settings.ActiveWave;
+        bool installed = LoadBlankerSettings(settings);
     };
 
     TTemporaryHives hives_;
@@ -129,7 +123,7 @@ TEST_F(SettingsStoreTest, FirstRunReadsTheMachineKeyAndCopiesEverything)
         ASSERT_TRUE(run.installed);
         const TBlankerSettings& s = run.settings;
         EXPECT_EQ(s.WavesDirectory, WavesFolder());
-        EXPECT_EQ(s.MultiMonitorMode, 1);
+        EXPECT_EQ(s.MultiMonitorMode, TMultiMonitorMode::mmAnimateEach);
         EXPECT_EQ(s.FeaturesHotkey, 0x6053);
         EXPECT_EQ(s.WaveDuration, 12);
         EXPECT_EQ(s.MorphDuration, 5);
@@ -175,9 +169,7 @@ TEST_F(SettingsStoreTest, FirstStartLoadsTheIntroFileAndAMissingOneIsAnError)
     machine.SetValue(kSettingsKey, "FirstStart", TRegData::Dword(1));
     machine.SaveToFile(machineHive_);
     fs::remove(WavesFolder() + "Intro System.lmx");
-    TWaveConfig wave;
     TBlankerSettings settings;
-    settings.ActiveWave = &wave;
     try {
         LoadBlankerSettings(settings);
         FAIL() << "a missing intro preset must raise";
@@ -231,7 +223,7 @@ TEST_F(SettingsStoreTest, SavingRenamesOnlyTheActiveWaveAndDurationsRoundTrip)
 {
     MachineHive().SaveToFile(machineHive_);
     Loaded run;
-    TBlankerSettings s = run.settings;
+    TBlankerSettings& s = run.settings;
     s.WaveDuration = 1;
     s.LogoDuration = 86400;
     s.ActiveLogo.Name = "Bitmap Logo";

@@ -1,4 +1,4 @@
-#include "host/X11Windows.h"
+#include "platform/X11Windows.h"
 
 #include <QGuiApplication>
 

@@ -1,4 +1,4 @@
-#include "persistence/Registry.h"
+#include "platform/Registry.h"
 
 #include <QString>
 
