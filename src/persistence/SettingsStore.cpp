@@ -1,6 +1,7 @@
 #include "persistence/SettingsStore.h"
 
 #include "kinds/LumenfallCfg.h"
+#include "util/AsciiCase.h"
 #include "util/WindowsTool.h"
 
 #include <algorithm>
@@ -68,11 +69,7 @@ void WriteShowValues(TRegistry& reg, bool randomSelection, bool enabled, int32_t
 void FillPresetList(TRegistry& reg, std::vector<std::string>& list, const std::string& activeName)
 {
     list = reg.GetKeyNames();
-    std::erase_if(list, [&](const std::string& n) {
-        return n.size() == activeName.size() &&
-               std::equal(n.begin(), n.end(), activeName.begin(),
-                          [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); });
-    });
+    std::erase_if(list, [&](const std::string& n) { return SameNoCase(n, activeName); });
 }
 
 void ReadGlobalValues(TRegistry& reg, TBlankerSettings& s, bool& firstStart)
