@@ -84,10 +84,15 @@ public:
     bool LoadSettings(uint32_t seed);
     bool Installed() const { return installed_; }
     TBlankerSettings& Settings() { return settings_; }
-    TWaveConfig& ActiveWave() { return *settings_.ActiveWave; }
+    // The wave as shown. Settings().ActiveWave stays as loaded and the show works on copies of
+    // it, so that preparing or building again gives the same show: sized by PrepareWave,
+    // fitted to the parent by BuildPreview, with its translation-map amplitudes in pixels of
+    // the raster after BuildShow; the loaded preset itself before any of these.
+    TWaveConfig& ActiveWave();
+    const TWaveConfig& ActiveWave() const;
 
-    // Turns the wave preset's size into pixels of the given base size (overriding it with
-    // the global percentages first when asked to) and sets its start position.
+    // Turns a copy of the wave preset's size into pixels of the given base size (overriding
+    // it with the global percentages first when asked to) and sets its start position.
     void PrepareWave(int32_t baseWidth, int32_t baseHeight, float waveStartPos);
 
     // The whole show: rasters, surface, world, wave, translation map, logo, text, morphs
@@ -104,6 +109,8 @@ public:
     void StepPreview();
     void FadePreview();
 
+    // A line of the blinking message block; a text already there is not repeated, so that
+    // building the show again does not add its messages a second time.
     void AddMessage(const std::string& text);
     const std::vector<std::string>& Messages() const { return messages_; }
     int32_t MessageBlockHeight() const { return messageBlockHeight_; }
@@ -123,6 +130,8 @@ public:
                       int32_t desktopHeight) const;
 
 private:
+    // A fresh copy of the prepared preset (the loaded one without PrepareWave) to build on.
+    TWaveConfig& StartShownWave();
     void BuildRastersAndWorld(int32_t width, int32_t height);
     void BuildTranslationMap();
     void BuildLogo();
@@ -135,6 +144,7 @@ private:
     std::mt19937 random_;
     TBlankerSettings settings_;
     bool installed_ = false;
+    std::unique_ptr<TWaveConfig> preparedWave_, shownWave_;
 
     std::unique_ptr<TDIBRaster> primaryRaster_, secondaryRaster_;
     std::unique_ptr<TDrawingSurface> surface_;

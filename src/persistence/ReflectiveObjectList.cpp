@@ -20,22 +20,12 @@ std::string ItemSectionName(int index)
 
 void TReflectiveObjectList::DeclareProperties(TPropertyDeclarer<TReflectiveObjectList>&) {}
 
-TReflectiveObjectList::~TReflectiveObjectList() { Clear(); }
+TReflectiveObjectList::~TReflectiveObjectList() = default;
 
-int TReflectiveObjectList::Add(TReflectivePersistent* item)
+int TReflectiveObjectList::Add(std::unique_ptr<TReflectivePersistent> item)
 {
-    items_.push_back(item);
+    items_.push_back(std::move(item));
     return Count() - 1;
-}
-
-void TReflectiveObjectList::Clear()
-{
-    std::vector<TReflectivePersistent*> items;
-    items.swap(items_);
-    if (ownsObjects_) {
-        for (TReflectivePersistent* item : items)
-            delete item;
-    }
 }
 
 TReflectivePersistent* TReflectiveObjectList::Items(int index) const
@@ -43,19 +33,7 @@ TReflectivePersistent* TReflectiveObjectList::Items(int index) const
     if (index < 0 || index >= Count())
         throw EReflectivePersistentError(ClassName() + ".Items : List index out of bounds (" + std::to_string(index) +
                                          ")");
-    return items_[size_t(index)];
-}
-
-void TReflectiveObjectList::CheckOwnsObjects(const char* operation) const
-{
-    if (!ownsObjects_)
-        throw EReflectivePersistentError(ClassName() + "." + operation + " : the list does not own its objects");
-}
-
-void TReflectiveObjectList::AddOwned(std::unique_ptr<TReflectivePersistent> item)
-{
-    items_.push_back(item.get());
-    item.release();
+    return items_[size_t(index)].get();
 }
 
 void TReflectiveObjectList::AssignInner(const TReflectivePersistent& source)
@@ -64,22 +42,22 @@ void TReflectiveObjectList::AssignInner(const TReflectivePersistent& source)
     if (list == nullptr)
         throw EReflectivePersistentError(ClassName() + ".AssignInner : Cannot assign a " + source.ClassName() +
                                          " to a " + ClassName());
-    CheckOwnsObjects("AssignInner");
-    Clear();
-    for (TReflectivePersistent* item : list->items_)
-        AddOwned(item == nullptr ? nullptr : item->Clone());
+    // Cloned before the old items go, so that a list assigned from itself keeps its items.
+    std::vector<std::unique_ptr<TReflectivePersistent>> clones;
+    for (const auto& item : list->items_)
+        clones.push_back(item == nullptr ? nullptr : item->Clone());
+    items_ = std::move(clones);
 }
 
 void TReflectiveObjectList::ReadInnerProperties(TPropertyBag& bag)
 {
-    CheckOwnsObjects("ReadInnerProperties");
     TBagSection section = TBagSection::Read(bag, "_Items");
     const int32_t count = bag.ReadInt32("Count");
     Clear();
     for (int32_t i = 0; i < count; ++i) {
         std::unique_ptr<TReflectivePersistent> item;
         bag.ReadNamedObject(ItemSectionName(i), item);
-        AddOwned(std::move(item));
+        Add(std::move(item));
     }
     section.Close();
 }
@@ -89,6 +67,6 @@ void TReflectiveObjectList::WriteInnerProperties(TPropertyBag& bag) const
     TBagSection section = TBagSection::Write(bag, "_Items");
     bag.WriteInt32("Count", Count());
     for (int i = 0; i < Count(); ++i)
-        bag.WriteNamedObject(ItemSectionName(i), items_[size_t(i)]);
+        bag.WriteNamedObject(ItemSectionName(i), items_[size_t(i)].get());
     section.Close();
 }

@@ -3,22 +3,23 @@
 
 #include "persistence/ReflectiveClasses.h"
 
-// A persistable list of reflective objects. While OwnsObjects is set (the default), Clear
-// and the list's destruction free the items; a list that does not own its items refuses
-// to be assigned or read, since the copies it would make had no owner.
+#include <memory>
+#include <vector>
+
+// Owns its items (null items allowed): Clear and the list's destruction free them. Code
+// that refers to objects owned elsewhere keeps a plain view (a vector of pointers) instead.
 class TReflectiveObjectList : public TReflectivePersistent {
     LUMENFALL_REFLECTIVE_CLASS(TReflectiveObjectList, TReflectivePersistent)
 
     TReflectiveObjectList() = default;
     ~TReflectiveObjectList() override;
 
-    // Appends the item (null allowed) and returns its index.
-    int Add(TReflectivePersistent* item);
-    void Clear();
+    // Appends the item and returns its index.
+    int Add(std::unique_ptr<TReflectivePersistent> item);
+    void Clear() { items_.clear(); }
     int Count() const { return int(items_.size()); }
+    // Raises EReflectivePersistentError outside 0 to Count() - 1.
     TReflectivePersistent* Items(int index) const;
-    bool OwnsObjects() const { return ownsObjects_; }
-    void SetOwnsObjects(bool owns) { ownsObjects_ = owns; }
 
     // The items become clones of the source's items, in order.
     void AssignInner(const TReflectivePersistent& source) override;
@@ -28,9 +29,5 @@ class TReflectiveObjectList : public TReflectivePersistent {
     void WriteInnerProperties(TPropertyBag& bag) const override;
 
 private:
-    void CheckOwnsObjects(const char* operation) const;
-    void AddOwned(std::unique_ptr<TReflectivePersistent> item);
-
-    std::vector<TReflectivePersistent*> items_;
-    bool ownsObjects_ = true;
+    std::vector<std::unique_ptr<TReflectivePersistent>> items_;
 };
