@@ -1,3 +1,5 @@
+// Long unit: the tests of reflective classes, the object list and the property bag share one
+// in-memory bag and one family of test classes.
 #include "persistence/ReflectionObjects.h"
 
 #include <gtest/gtest.h>
