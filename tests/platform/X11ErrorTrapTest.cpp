@@ -1,5 +1,5 @@
-// Needs a real X11 display: CTest runs it on the shared Xvfb server; it is skipped on the
-// offscreen platform.
+// Needs a real X11 display: CTest runs it on the Xvfb server of its x11_display fixture; it
+// is skipped on the offscreen platform.
 
 #include "platform/X11ErrorTrap.h"
 
