@@ -34,8 +34,9 @@ QKeyCombination QtKeyOfCode(uint8_t code)
     for (int key = Qt::Key_Escape; key <= Qt::Key_F35; ++key)
         if (VirtualKeyFromQtKey(key) == code)
             return QKeyCombination(Qt::Key(key));
+    // Qt has no name for the right Windows key.
     for (int key = Qt::Key_Super_L; key <= Qt::Key_Direction_R; ++key)
-        if (VirtualKeyFromQtKey(key) == code)
+        if (key != Qt::Key_Super_R && VirtualKeyFromQtKey(key) == code)
             return QKeyCombination(Qt::Key(key));
     return QKeyCombination(Qt::Key_unknown);
 }
