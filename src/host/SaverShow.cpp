@@ -150,10 +150,11 @@ bool TSaverShow::LoadSettings(uint32_t seed)
     installed_ = LoadBlankerSettings(settings_);
     if (!installed_)
         return false;
+    for (const std::string& problem : settings_.Problems)
+        AddMessage(kWaveSkippedMessage + problem);
     random_.seed(seed);
     if (settings_.WaveRandomSelection && !settings_.WaveList.empty())
-        settings_.ActiveWave->LoadFromFile(
-            WavePresetFile(settings_.WavesDirectory, PickRandom(random_, settings_.WaveList)));
+        PickRandomWave();
     if (settings_.LogoRandomSelection && !settings_.LogoList.empty())
         LoadLogoConfig(HKEY_CURRENT_USER, settings_.ActiveLogo, kLogosKey, PickRandom(random_, settings_.LogoList));
     if (settings_.TextRandomSelection && !settings_.TextList.empty())
@@ -161,8 +162,29 @@ bool TSaverShow::LoadSettings(uint32_t seed)
     return true;
 }
 
+void TSaverShow::PickRandomWave()
+{
+    // A broken file is followed by another pick among the rest, a few times at most; a
+    // failed load leaves the active wave in place.
+    constexpr int kMaxPicks = 3;
+    std::vector<std::string> names = settings_.WaveList;
+    for (int pick = 0; pick < kMaxPicks && !names.empty(); ++pick) {
+        const size_t index = std::uniform_int_distribution<size_t>(0, names.size() - 1)(random_);
+        try {
+            settings_.ActiveWave->LoadFromFile(WavePresetFile(settings_.WavesDirectory, names[index]));
+            return;
+        } catch (const EWaveConfigError& e) {
+            AddMessage(kWaveSkippedMessage + std::string(e.what()));
+        }
+        names.erase(names.begin() + std::ptrdiff_t(index));
+    }
+}
+
 void TSaverShow::PrepareWave(int32_t baseWidth, int32_t baseHeight, float waveStartPos)
 {
+    baseWidth_ = baseWidth;
+    baseHeight_ = baseHeight;
+    waveStartPos_ = waveStartPos;
     TWaveConfig& wave = *settings_.ActiveWave;
     if (settings_.OverrideDrawArea) {
         const int32_t oldWidth = wave.Width, oldHeight = wave.Height;
@@ -188,9 +210,10 @@ void TSaverShow::BuildRastersAndWorld(int32_t width, int32_t height)
     waveSystem_->ApplyWaveConfig(*settings_.ActiveWave);
 }
 
-void TSaverShow::BuildShow()
+void TSaverShow::BuildWaveParts()
 {
     const int32_t w = settings_.ActiveWave->Width, h = settings_.ActiveWave->Height;
+    surface_.reset();
     BuildRastersAndWorld(w, h);
     secondaryRaster_ = std::make_unique<TDIBRaster>(w, h);
     for (TDIBRaster* raster : {primaryRaster_.get(), secondaryRaster_.get()}) {
@@ -201,6 +224,20 @@ void TSaverShow::BuildShow()
     surface_ = std::make_unique<TDrawingSurface>(*primaryRaster_, *secondaryRaster_);
     world_->Add(waveSystem_.get());
     BuildTranslationMap();
+}
+
+void TSaverShow::BuildShow()
+{
+    try {
+        BuildWaveParts();
+    } catch (const std::exception& e) {
+        // Within the loader's limits a preset can still ask for more pixels than a raster
+        // may have once its percentages meet a large screen.
+        AddMessage(std::string(kWaveSkippedMessage) + "\"" + settings_.ActiveWave->Name + "\" cannot be drawn: " + e.what());
+        SetBuiltInWave(*settings_.ActiveWave);
+        PrepareWave(baseWidth_, baseHeight_, waveStartPos_);
+        BuildWaveParts();
+    }
     BuildLogo();
     const int32_t morphSteps = int32_t(std::min<int64_t>(int64_t(settings_.MorphDuration) * 50, INT32_MAX));
     logoMorph_ = std::make_unique<TParticleMorphing>(*waveSystem_, *logoSystem_, morphSteps);
@@ -218,6 +255,7 @@ void TSaverShow::BuildShow()
 void TSaverShow::BuildTranslationMap()
 {
     TWaveConfig& wave = *settings_.ActiveWave;
+    translationMap_.reset();
     if (!wave.TransMapFilter)
         return;
     const int32_t rw = primaryRaster_->Width(), rh = primaryRaster_->Height();

@@ -30,6 +30,8 @@ class TWorld3d;
 inline constexpr const char* kNotInstalledMessage = "Lumenfall is not installed. Please run the setup program.";
 inline constexpr const char* kScreenModeMessage = "Error : Could not change screen mode!";
 inline constexpr const char* kLogoFileErrorMessage = "Logo System : File access error - ";
+// Followed by the reason, which names the preset's file or key.
+inline constexpr const char* kWaveSkippedMessage = "Wave System : Preset skipped - ";
 
 // A monitor's rectangle relative to the top-left corner of the virtual desktop.
 struct TMonitor {
@@ -80,7 +82,9 @@ public:
 
     // Loads the settings and makes the random preset choices with a generator seeded by
     // seed. False when the product is not installed; the show then shows the message of
-    // NotInstalledMessage and nothing is built. Preset file errors propagate.
+    // NotInstalledMessage and nothing is built. A wave preset that cannot be read or breaks
+    // the limits becomes a message line and is skipped: another random pick, then the
+    // active wave, then the built-in one.
     bool LoadSettings(uint32_t seed);
     bool Installed() const { return installed_; }
     TBlankerSettings& Settings() { return settings_; }
@@ -92,7 +96,8 @@ public:
 
     // The whole show: rasters, surface, world, wave, translation map, logo, text, morphs
     // and the looping list of items. A logo picture that cannot be read becomes a message
-    // line and an empty logo.
+    // line and an empty logo; a wave too large to draw becomes a message line and the
+    // built-in wave.
     void BuildShow();
     // The preview: the wave alone with an eighth of its particles plus one, sized to the
     // parent's area when one is given (width and height above 0).
@@ -123,7 +128,9 @@ public:
                       int32_t desktopHeight) const;
 
 private:
+    void PickRandomWave();
     void BuildRastersAndWorld(int32_t width, int32_t height);
+    void BuildWaveParts();
     void BuildTranslationMap();
     void BuildLogo();
     void BuildText();
@@ -135,6 +142,9 @@ private:
     std::mt19937 random_;
     TBlankerSettings settings_;
     bool installed_ = false;
+    // What PrepareWave was given, for preparing the built-in wave in a failed one's place.
+    int32_t baseWidth_ = 320, baseHeight_ = 240;
+    float waveStartPos_ = 0;
 
     std::unique_ptr<TDIBRaster> primaryRaster_, secondaryRaster_;
     std::unique_ptr<TDrawingSurface> surface_;
