@@ -55,9 +55,15 @@ const T& PickRandom(std::mt19937& random, const std::vector<T>& list)
     return list[index(random)];
 }
 
+// Stored integers may hold anything: their sums and products are taken in 64 bits and
+// brought back into range.
+int32_t Saturated(int64_t value) { return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
+
+int32_t Average(int32_t a, int32_t b) { return int32_t((int64_t(a) + b) / 2); }
+
 // The size in pixels for a percentage of the base size, integer arithmetic as the preset
 // stores it; the wave preset's limits keep it positive.
-int32_t PercentOf(int32_t percent, int32_t base) { return int32_t(int64_t(percent) * base / 100); }
+int32_t PercentOf(int32_t percent, int32_t base) { return Saturated(int64_t(percent) * base / 100); }
 
 } // namespace
 
@@ -239,7 +245,7 @@ void TSaverShow::BuildShow()
         BuildWaveParts();
     }
     BuildLogo();
-    const int32_t morphSteps = int32_t(std::min<int64_t>(int64_t(settings_.MorphDuration) * 50, INT32_MAX));
+    const int32_t morphSteps = Saturated(int64_t(settings_.MorphDuration) * 50);
     logoMorph_ = std::make_unique<TParticleMorphing>(*waveSystem_, *logoSystem_, morphSteps);
     logoMorph_->Raster = primaryRaster_.get();
     logoMorph_->Rot = waveSystem_->Rot;
@@ -260,8 +266,8 @@ void TSaverShow::BuildTranslationMap()
         return;
     const int32_t rw = primaryRaster_->Width(), rh = primaryRaster_->Height();
     translationMap_ = std::make_unique<TTranslationMap>(rw, rh);
-    const int32_t cx = int32_t(int64_t(wave.ZoomCenterX) * rw / 100);
-    const int32_t cy = int32_t(int64_t(wave.ZoomCenterY) * rh / 100);
+    const int32_t cx = Saturated(int64_t(wave.ZoomCenterX) * rw / 100);
+    const int32_t cy = Saturated(int64_t(wave.ZoomCenterY) * rh / 100);
     switch (wave.TransMapStyle) {
     case TTransMapStyle::tmsWaved:
         // The amplitudes are percentages of the raster; the preset in memory keeps pixels.
@@ -352,7 +358,7 @@ std::unique_ptr<TParticleSequence> TSaverShow::MakeSequence(bool morph, const st
     item->SetTranslationMap(translationMap_.get());
     item->MotionBlur = motionBlur;
     item->SmoothFilter = smoothFilter;
-    item->SetDuration(int32_t(std::min<int64_t>(int64_t(durationSeconds) * 1000, INT32_MAX)));
+    item->SetDuration(Saturated(int64_t(durationSeconds) * 1000));
     return item;
 }
 
@@ -367,11 +373,11 @@ void TSaverShow::BuildSequences()
                                  wave.SmoothFilter, settings_.WaveDuration);
     waveItem->TransMapFilter = wave.TransMapFilter;
     waveItem->TransMapMode = wave.TransMapMode;
-    auto logoMorphItem = MakeSequence(true, "Morphing Wave<>Logo", *logoMorph_, (wave.MotionBlur + logo.MotionBlur) / 2,
+    auto logoMorphItem = MakeSequence(true, "Morphing Wave<>Logo", *logoMorph_, Average(wave.MotionBlur, logo.MotionBlur),
                                       wave.SmoothFilter, settings_.MorphDuration);
     auto logoItem = MakeSequence(false, "Particle Logo : " + logo.Name, *logoSystem_, logo.MotionBlur,
                                  logo.SmoothFilter, settings_.LogoDuration);
-    auto textMorphItem = MakeSequence(true, "Morphing Wave<>Text", *textMorph_, (wave.MotionBlur + text.MotionBlur) / 2,
+    auto textMorphItem = MakeSequence(true, "Morphing Wave<>Text", *textMorph_, Average(wave.MotionBlur, text.MotionBlur),
                                       wave.SmoothFilter, settings_.MorphDuration);
     auto textItem = MakeSequence(false, "Particle Text : " + text.Name, *textSystem_, text.MotionBlur,
                                  text.SmoothFilter, settings_.TextDuration);
