@@ -417,14 +417,44 @@ void TSaverShow::BuildPreview(int32_t parentWidth, int32_t parentHeight)
     world_->Add(waveSystem_.get());
 }
 
-void TSaverShow::StepPreview() { world_->StepAll(); }
+void TSaverShow::StepPreview()
+{
+    try {
+        world_->StepAll();
+    } catch (const std::exception& failure) {
+        ReportFrameFailure(failure);
+    }
+}
 
 void TSaverShow::FadePreview() { primaryRaster_->Fade(uint8_t(previewMotionBlur_)); }
 
 void TSaverShow::RenderFrame()
 {
-    controler_->Frame();
+    try {
+        controler_->Frame();
+    } catch (const std::exception& failure) {
+        ReportFrameFailure(failure);
+        // Otherwise an item that fails on every frame would hold the show forever.
+        try {
+            const TSequence* item = controler_->Current();
+            if (item && !item->IsRunning())
+                controler_->Next();
+        } catch (const std::exception& next) {
+            ReportFrameFailure(next);
+        }
+    }
     DrawOverlay();
+}
+
+void TSaverShow::ReportFrameFailure(const std::exception& failure)
+{
+    // Messages begin with the raising class and operation, then " : ".
+    const std::string text = failure.what();
+    const std::string kind = text.substr(0, text.find(" : "));
+    if (!reportedFailures_.insert(kind).second)
+        return;
+    std::fprintf(stderr, "lumenfall: %s%s\n", kFrameErrorMessage, text.c_str());
+    AddMessage(kFrameErrorMessage + text);
 }
 
 std::string TSaverShow::CurrentItemName() const

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <exception>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,8 @@ class TWorld3d;
 inline constexpr const char* kNotInstalledMessage = "Lumenfall is not installed. Please run the setup program.";
 inline constexpr const char* kScreenModeMessage = "Error : Could not change screen mode!";
 inline constexpr const char* kLogoFileErrorMessage = "Logo System : File access error - ";
+// Followed by the exception's text.
+inline constexpr const char* kFrameErrorMessage = "Frame error : ";
 // Followed by the reason, which names the preset's file or key.
 inline constexpr const char* kWaveSkippedMessage = "Wave System : Preset skipped - ";
 
@@ -103,7 +107,10 @@ public:
     // parent's area when one is given (width and height above 0).
     void BuildPreview(int32_t parentWidth, int32_t parentHeight);
 
-    // One frame of the show: the controller's frame, then the overlay.
+    // One frame of the show: the controller's frame, then the overlay. A frame that fails
+    // is dropped and the next one tried; the first failure of each kind (the raising
+    // operation) goes to standard error and becomes a message line. A failing item still
+    // ends on time.
     void RenderFrame();
     // One frame of the preview: step the wave; after presenting, FadePreview.
     void StepPreview();
@@ -138,6 +145,7 @@ private:
     std::unique_ptr<TParticleSequence> MakeSequence(bool morph, const std::string& name, TParticleSystem& system,
                                                     int32_t motionBlur, bool smoothFilter, int32_t durationSeconds);
     void DrawOverlay();
+    void ReportFrameFailure(const std::exception& failure);
 
     std::mt19937 random_;
     TBlankerSettings settings_;
@@ -161,4 +169,5 @@ private:
 
     std::vector<std::string> messages_;
     int32_t messageBlockHeight_ = 0;
+    std::set<std::string> reportedFailures_;
 };
