@@ -3,6 +3,8 @@
 #include "graphics/GfxTool.h"
 #include "host/SaverShow.h"
 #include "sequencing/Sequencer.h"
+#include "util/AsciiCase.h"
+#include "util/AtomicFile.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -16,10 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <span>
 #include <stdexcept>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -48,6 +47,17 @@ int32_t ParseCount(const std::string& option, const std::string& text, int32_t m
     return int32_t(ParseWhole(option, text, minimum, maximum));
 }
 
+TOutputKind OutputKind(const std::string& output)
+{
+    if (!output.empty() && (output.back() == '/' || fs::is_directory(output)))
+        return TOutputKind::Folder;
+    if (EndsWithNoCase(output, ".png") || EndsWithNoCase(output, ".bmp"))
+        return TOutputKind::Picture;
+    if (EndsWithNoCase(output, ".y4m"))
+        return TOutputKind::Video;
+    throw std::invalid_argument("the output must end in .png, .bmp or .y4m, or name a folder: '" + output + "'");
+}
+
 std::string ErrnoText(int error) { return std::strerror(error); }
 
 // Whether the output can be written, told before any frame is drawn: the folder of a picture
@@ -63,8 +73,7 @@ void CheckOutput(const std::string& output, TOutputKind kind)
             throw std::runtime_error("cannot write into '" + output + "': " + ErrnoText(errno));
         return;
     }
-    const fs::path target = fs::weakly_canonical(output, error);
-    const fs::path file = error ? fs::path(output) : target;
+    const fs::path file = FileWriteTarget(output);
     if (fs::exists(file, error) && !fs::is_regular_file(file, error)) {
         if (::access(file.c_str(), W_OK) != 0)
             throw std::runtime_error("cannot write '" + output + "': " + ErrnoText(errno));
@@ -75,56 +84,6 @@ void CheckOutput(const std::string& output, TOutputKind kind)
         throw std::runtime_error("cannot write '" + output + "': the folder '" + folder.string() + "' does not exist");
     if (::access(folder.c_str(), W_OK) != 0)
         throw std::runtime_error("cannot write '" + output + "': " + ErrnoText(errno));
-}
-
-// Stand-in for the project's atomic file writer: through links, in place for devices,
-// else a flushed temporary file renamed over the target. Raises naming the path and cause.
-void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> bytes)
-{
-    std::error_code ignored;
-    const fs::path target = fs::weakly_canonical(fileName, ignored);
-    const bool inPlace = fs::exists(target, ignored) && !fs::is_regular_file(target, ignored);
-    const std::string written = inPlace ? target.string() : target.string() + ".tmp-" + std::to_string(::getpid());
-    const int fd = ::open(written.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    int error = fd < 0 ? errno : 0;
-    for (size_t done = 0; error == 0 && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno != EINTR)
-            error = errno;
-        else if (n > 0)
-            done += size_t(n);
-    }
-    if (error == 0 && !inPlace && ::fsync(fd) != 0)
-        error = errno;
-    if (fd >= 0 && ::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && !inPlace && ::rename(written.c_str(), target.c_str()) != 0)
-        error = errno;
-    if (error != 0 && !inPlace)
-        ::unlink(written.c_str());
-    if (error != 0)
-        throw std::runtime_error("cannot write '" + fileName + "': " + ErrnoText(error));
-}
-
-bool EndsWith(const std::string& text, const std::string& suffix)
-{
-    if (text.size() < suffix.size())
-        return false;
-    for (size_t i = 0; i < suffix.size(); ++i)
-        if (std::tolower(uint8_t(text[text.size() - suffix.size() + i])) != suffix[i])
-            return false;
-    return true;
-}
-
-TOutputKind OutputKind(const std::string& output)
-{
-    if (!output.empty() && (output.back() == '/' || fs::is_directory(output)))
-        return TOutputKind::Folder;
-    if (EndsWith(output, ".png") || EndsWith(output, ".bmp"))
-        return TOutputKind::Picture;
-    if (EndsWith(output, ".y4m"))
-        return TOutputKind::Video;
-    throw std::invalid_argument("the output must end in .png, .bmp or .y4m, or name a folder: '" + output + "'");
 }
 
 // YUV4MPEG2 with full-range BT.601 colours and 4:2:0 chroma, which ffmpeg and mpv play.
@@ -196,13 +155,13 @@ private:
 // Encoded in memory and written whole, so that a failed write never leaves half a picture.
 void SaveFrame(const QImage& frame, const std::string& fileName)
 {
-    const char* format = EndsWith(fileName, ".bmp") ? "BMP" : "PNG";
+    const char* format = EndsWithNoCase(fileName, ".bmp") ? "BMP" : "PNG";
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
     if (!frame.save(&buffer, format))
         throw std::runtime_error("cannot encode '" + fileName + "'");
-    WriteFileAtomically(fileName, std::span(reinterpret_cast<const uint8_t*>(encoded.constData()), size_t(encoded.size())));
+    WriteFileAtomically(fileName, std::string_view(encoded.constData(), size_t(encoded.size())));
 }
 
 std::string FrameFileName(const std::string& folder, int32_t frame)

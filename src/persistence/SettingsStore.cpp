@@ -1,6 +1,7 @@
 #include "persistence/SettingsStore.h"
 
 #include "kinds/LumenfallCfg.h"
+#include "util/AsciiCase.h"
 #include "util/WindowsTool.h"
 
 #include <algorithm>
@@ -12,13 +13,6 @@ namespace {
 
 constexpr const char* kWaveExtension = ".lmx";
 constexpr const char* kIntroPresetName = "Intro System";
-
-bool SameTextIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(uint8_t(x)) == std::tolower(uint8_t(y));
-           });
-}
 
 std::string FromRoot(const std::string& path) { return "\\" + path; }
 
@@ -81,7 +75,7 @@ void WriteShowValues(TRegistry& reg, bool randomSelection, bool enabled, int32_t
 void FillPresetList(TRegistry& reg, std::vector<std::string>& list, const std::string& activeName)
 {
     list = reg.GetKeyNames();
-    std::erase_if(list, [&](const std::string& n) { return SameTextIgnoringCase(n, activeName); });
+    std::erase_if(list, [&](const std::string& n) { return SameNoCase(n, activeName); });
 }
 
 void ReadGlobalValues(TRegistry& reg, TBlankerSettings& s, bool& firstStart)
@@ -229,7 +223,7 @@ std::string WavePresetFile(const std::string& wavesDirectory, const std::string&
     for (std::filesystem::directory_iterator it(wavesDirectory, error), end; !error && it != end; it.increment(error)) {
         const std::string found = it->path().filename().string();
         if (found.size() == name.size() + 4 && found.compare(0, name.size(), name) == 0 &&
-            SameTextIgnoringCase(std::string_view(found).substr(name.size()), kWaveExtension))
+            SameNoCase(std::string_view(found).substr(name.size()), kWaveExtension))
             return wavesDirectory + found;
     }
     return expected;
