@@ -85,10 +85,8 @@ public:
         machine.SetValue(kSettingsKey, "WavesDirectory",
                          TRegData::String((StagedInstallation() / "waves").string() + "/"));
         machine.SaveToFile(hives_.MachineHive().string());
-        TWaveConfig wave;
-        wave.Assign(preset);
         TBlankerSettings settings;
-        settings.ActiveWave = &wave;
+        settings.ActiveWave->Assign(preset);
         settings.ActiveLogo = Logo();
         settings.ActiveText = Text();
         settings.MorphDuration = kMorphDuration;

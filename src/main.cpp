@@ -1,14 +1,15 @@
+#include "config/formCfgLumenfall.h"
 #include "host/CommandLine.h"
 #include "host/FPUControl.h"
 #include "host/MultimediaTools.h"
 #include "host/QuitSignals.h"
 #include "host/RenderCommand.h"
 #include "host/SingleInstance.h"
-#include "host/X11Windows.h"
+#include "platform/X11Windows.h"
 #include "host/formLumenfall.h"
 #include "host/formLumenfallPreview.h"
 #include "host/formPassword.h"
-#include "persistence/Registry.h"
+#include "platform/Registry.h"
 #include "util/CPUUtility.h"
 #include "util/WindowsTool.h"
 
@@ -78,24 +79,6 @@ std::unique_ptr<TfrmLumenfall> CreateWindow(const TCommandLine& command)
     default:
         return nullptr;
     }
-}
-
-// Stands in for the configuration dialog until it exists.
-int RunConfigurationPlaceholder()
-{
-    QMessageBox box(QMessageBox::Information, kTitle,
-                    "The configuration dialog is not built yet.\n\n"
-                    "Try the saver with \"lumenfall --window\"; the settings are kept in the "
-                    "registry file of your user.");
-    TSingleInstanceGuard guard;
-    if (!guard.Acquire())
-        return 0;
-    guard.OnActivate = [&box] {
-        box.raise();
-        box.activateWindow();
-    };
-    box.exec();
-    return 0;
 }
 
 int RunWindow(const TCommandLine& command)
@@ -174,7 +157,7 @@ int main(int argc, char** argv)
             ChangePassword();
             return 0;
         case TStartMode::smConfig:
-            return RunConfigurationPlaceholder();
+            return RunConfigurationDialog();
         default:
             return RunWindow(command);
         }

@@ -14,7 +14,7 @@
 #include "host/SaverShow.h"
 #include "kinds/LumenfallCfg.h"
 #include "kinds/ParticleWaves.h"
-#include "persistence/Registry.h"
+#include "platform/Registry.h"
 #include "persistence/SettingsStore.h"
 #include "sequencing/Sequencer.h"
 #include "util/CPUUtility.h"
@@ -138,10 +138,8 @@ public:
         machine.SetValue(kSettingsKey, "WavesDirectory", TRegData::String(wavesFolder.string() + "/"));
         machine.SaveToFile((folder_ / "machine.reg").string());
 
-        TWaveConfig active;
-        active.Assign(preset);
         TBlankerSettings settings;
-        settings.ActiveWave = &active;
+        settings.ActiveWave->Assign(preset);
         settings.LogoEnabled = false;
         settings.TextEnabled = false;
         settings.WaveDuration = kMaxDurationSeconds;

@@ -9,7 +9,7 @@
 #include "LogoPictures.h"
 #include "WavePresets.h"
 
-#include "persistence/Registry.h"
+#include "platform/Registry.h"
 #include "persistence/SettingsStore.h"
 
 #include <QGuiApplication>
@@ -59,7 +59,7 @@ void SavePicture(const QImage& image, const fs::path& file, const char* format)
         throw std::runtime_error("cannot write " + file.string() + ": " + writer.errorString().toStdString());
 }
 
-TLogoConfig Logo(const std::string& name, const fs::path& picture, uint8_t style, int32_t particles,
+TLogoConfig Logo(const std::string& name, const fs::path& picture, TLogoStyle style, int32_t particles,
                TRenderMode mode, TVector3d rot)
 {
     TLogoConfig logo;
@@ -112,20 +112,18 @@ void WriteSettings(const Options& options, const TWaveConfig& intro)
     reg.WriteString("Help", (installed / "help" / "index.html").string());
     reg.CloseKey();
 
-    TWaveConfig active;
-    active.Assign(intro);
     TBlankerSettings settings;
-    settings.ActiveWave = &active;
+    settings.ActiveWave->Assign(intro);
     // The emblem spins about the vertical axis like a coin, a fine grid of full-strength dots;
     // the star turns in the screen's plane and tilts slowly, its particles glowing where
     // they crowd.
-    settings.ActiveLogo = Logo("Lumenfall Emblem", installed / "logos" / "lumenfall-emblem.bmp", 0, 100000,
+    settings.ActiveLogo = Logo("Lumenfall Emblem", installed / "logos" / "lumenfall-emblem.bmp", TLogoStyle::lsBitmap, 100000,
                                TRenderMode::rmDraw, {0.0f, 0.6f, 0.0f});
     settings.ActiveText = Text("Welcome", "Welcome to Lumenfall   *   particles of light   *   ",
                                {"Arial", 48, 1, 0x0050D0FF, {12, 0, -6}});
     SaveBlankerSettings(settings);
     SaveLogoConfig(settings.ActiveLogo, kLogosKey);
-    SaveLogoConfig(Logo("Lumenfall Star", installed / "logos" / "lumenfall-star.jpg", 1, 12000,
+    SaveLogoConfig(Logo("Lumenfall Star", installed / "logos" / "lumenfall-star.jpg", TLogoStyle::lsMask, 12000,
                         TRenderMode::rmDrawMixMode, {0.15f, 0.0f, 0.5f}),
                    kLogosKey);
     SaveTextConfig(settings.ActiveText, kTextsKey);

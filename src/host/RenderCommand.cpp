@@ -3,17 +3,22 @@
 #include "graphics/GfxTool.h"
 #include "host/SaverShow.h"
 #include "sequencing/Sequencer.h"
+#include "util/AsciiCase.h"
+#include "util/AtomicFile.h"
 
 #include "host/FrameEncoder.h"
 #include "host/PngEncoder.h"
 #include "host/Y4mWriter.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -27,7 +32,7 @@ namespace {
 
 enum class TOutputKind { Picture, Folder, Video };
 
-int32_t ParseCount(const std::string& option, const std::string& text, int32_t minimum, int32_t maximum)
+int64_t ParseWhole(const std::string& option, const std::string& text, int64_t minimum, int64_t maximum)
 {
     size_t used = 0;
     long long value = 0;
@@ -39,47 +44,72 @@ int32_t ParseCount(const std::string& option, const std::string& text, int32_t m
     if (used != text.size() || text.empty() || value < minimum || value > maximum)
         throw std::invalid_argument(option + " needs a whole number from " + std::to_string(minimum) + " to " +
                                     std::to_string(maximum) + ", not '" + text + "'");
-    return int32_t(value);
+    return value;
 }
 
-bool EndsWith(const std::string& text, const std::string& suffix)
+int32_t ParseCount(const std::string& option, const std::string& text, int32_t minimum, int32_t maximum)
 {
-    if (text.size() < suffix.size())
-        return false;
-    for (size_t i = 0; i < suffix.size(); ++i)
-        if (std::tolower(uint8_t(text[text.size() - suffix.size() + i])) != suffix[i])
-            return false;
-    return true;
+    return int32_t(ParseWhole(option, text, minimum, maximum));
 }
 
 TOutputKind OutputKind(const std::string& output)
 {
     if (!output.empty() && (output.back() == '/' || fs::is_directory(output)))
         return TOutputKind::Folder;
-    if (EndsWith(output, ".png") || EndsWith(output, ".bmp"))
+    if (EndsWithNoCase(output, ".png") || EndsWithNoCase(output, ".bmp"))
         return TOutputKind::Picture;
-    if (EndsWith(output, ".y4m"))
+    if (EndsWithNoCase(output, ".y4m"))
         return TOutputKind::Video;
     throw std::invalid_argument("the output must end in .png, .bmp or .y4m, or name a folder: '" + output + "'");
 }
 
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+// Whether the output can be written, told before any frame is drawn: the folder of a picture
+// or video exists and takes files, or the output is something else writable (a device).
+void CheckOutput(const std::string& output, TOutputKind kind)
+{
+    std::error_code error;
+    if (kind == TOutputKind::Folder) {
+        fs::create_directories(output, error);
+        if (error)
+            throw std::runtime_error("cannot make the folder '" + output + "': " + error.message());
+        if (::access(output.c_str(), W_OK) != 0)
+            throw std::runtime_error("cannot write into '" + output + "': " + ErrnoText(errno));
+        return;
+    }
+    const fs::path file = FileWriteTarget(output);
+    if (fs::exists(file, error) && !fs::is_regular_file(file, error)) {
+        if (::access(file.c_str(), W_OK) != 0)
+            throw std::runtime_error("cannot write '" + output + "': " + ErrnoText(errno));
+        return;
+    }
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    if (!fs::is_directory(folder, error))
+        throw std::runtime_error("cannot write '" + output + "': the folder '" + folder.string() + "' does not exist");
+    if (::access(folder.c_str(), W_OK) != 0)
+        throw std::runtime_error("cannot write '" + output + "': " + ErrnoText(errno));
+}
+
+// A frame's file, written whole through a temporary file, so that a failed write never
+// leaves half a picture.
 void WriteFile(const std::string& fileName, const QByteArray& bytes)
 {
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    out.write(bytes.constData(), std::streamsize(bytes.size()));
-    out.close();
-    if (!out)
-        throw std::runtime_error("cannot write '" + fileName + "'");
+    WriteFileAtomically(fileName, std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 
 void SaveFrame(const QImage& frame, const std::string& fileName, int32_t compression)
 {
-    if (EndsWith(fileName, ".bmp")) {
-        if (!frame.save(QString::fromStdString(fileName), "BMP"))
-            throw std::runtime_error("cannot write '" + fileName + "'");
+    if (!EndsWithNoCase(fileName, ".bmp")) {
+        WriteFile(fileName, EncodePng(frame, compression));
         return;
     }
-    WriteFile(fileName, EncodePng(frame, compression));
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    if (!frame.save(&buffer, "BMP"))
+        throw std::runtime_error("cannot encode '" + fileName + "'");
+    WriteFile(fileName, encoded);
 }
 
 std::string FrameFileName(const std::string& folder, int32_t frame)
@@ -156,7 +186,7 @@ std::string RenderUsage()
            "  --size WxH     the monitor's size in pixels (default 1920x1080)\n"
            "  --frames N     number of frames (default 1)\n"
            "  --interval MS  simulated milliseconds before each frame (default 21)\n"
-           "  --seed N       seed of the random preset choices (default: the clock)\n"
+           "  --seed N       seed of the random preset choices, 0 to 4294967295 (default: the clock)\n"
            "  --png-compression L\n"
            "                 zlib level of PNG frames, 0 (none) to 9 (smallest, slowest); default 1\n"
            "  --quiet        no progress and no size of the video on stderr, only errors\n"
@@ -191,7 +221,7 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& arguments)
         } else if (a == "--quiet") {
             options.Quiet = true;
         } else if (a == "--seed") {
-            options.Seed = uint32_t(std::stoull(value()));
+            options.Seed = uint32_t(ParseWhole(a, value(), 0, UINT32_MAX));
         } else if (!a.empty() && a[0] == '-') {
             throw std::invalid_argument("unknown option " + a);
         } else if (!haveOutput) {
@@ -217,8 +247,7 @@ int RunRenderCommand(const std::vector<std::string>& arguments)
     try {
         const TRenderOptions options = ParseRenderArguments(arguments);
         const TOutputKind kind = OutputKind(options.Output);
-        if (kind == TOutputKind::Folder)
-            fs::create_directories(options.Output);
+        CheckOutput(options.Output, kind);
 
         uint32_t now = 0;
         ScopedSequencerClock clock([&now] { return now; });
@@ -232,6 +261,8 @@ int RunRenderCommand(const std::vector<std::string>& arguments)
         // One monitor: the primary screen and the virtual desktop are the same size.
         show.PrepareWave(options.Width, options.Height, ReadWaveStartPos());
         show.BuildShow();
+        for (const std::string& message : show.Messages())
+            std::fprintf(stderr, "lumenfall --render: %s\n", message.c_str());
 
         const std::vector<TMonitor> monitors{{0, 0, options.Width, options.Height, true}};
         auto present = [&](QImage& screen) {
@@ -281,6 +312,8 @@ int RunRenderCommand(const std::vector<std::string>& arguments)
         }
         if (kind == TOutputKind::Picture)
             SaveFrame(screen, options.Output, options.PngCompression);
+        if (video)
+            video->Finish();
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "lumenfall --render: %s\n", e.what());

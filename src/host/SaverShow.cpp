@@ -22,6 +22,13 @@
 
 namespace {
 
+std::unique_ptr<TWaveConfig> CopyOf(const TWaveConfig& wave)
+{
+    auto copy = std::make_unique<TWaveConfig>();
+    copy->Assign(wave);
+    return copy;
+}
+
 // The window's font: Arial of 13 pixels in white.
 constexpr int32_t kOverlayFontHeight = -13;
 // The message lines blink: this many frames shown, as many hidden.
@@ -54,9 +61,15 @@ const T& PickRandom(std::mt19937& random, const std::vector<T>& list)
     return list[index(random)];
 }
 
+// Stored integers may hold anything: their sums and products are taken in 64 bits and
+// brought back into range.
+int32_t Saturated(int64_t value) { return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
+
+int32_t Average(int32_t a, int32_t b) { return int32_t((int64_t(a) + b) / 2); }
+
 // The size in pixels for a percentage of the base size, integer arithmetic as the preset
 // stores it; the wave preset's limits keep it positive.
-int32_t PercentOf(int32_t percent, int32_t base) { return int32_t(int64_t(percent) * base / 100); }
+int32_t PercentOf(int32_t percent, int32_t base) { return Saturated(int64_t(percent) * base / 100); }
 
 } // namespace
 
@@ -79,9 +92,9 @@ void ComposeFrame(const TBlankerSettings& settings, int32_t w, int32_t h, const 
         TPresentOp op;
         op.Clip = monitor;
         switch (settings.MultiMonitorMode) {
-        case 0:
-        case 1:
-            if (settings.MultiMonitorMode == 0 && !m.Primary)
+        case TMultiMonitorMode::mmAnimatePrimary:
+        case TMultiMonitorMode::mmAnimateEach:
+            if (settings.MultiMonitorMode == TMultiMonitorMode::mmAnimatePrimary && !m.Primary)
                 continue;
             if (stretch) {
                 op.Source = {0, 0, w, h};
@@ -92,7 +105,7 @@ void ComposeFrame(const TBlankerSettings& settings, int32_t w, int32_t h, const 
                 op.Dest = {m.Left + (m.Width - w) / 2, m.Top + (m.Height - h) / 2, w, h};
             }
             break;
-        case 2:
+        case TMultiMonitorMode::mmStretchOverAll:
             if (desktopWidth <= 0 || desktopHeight <= 0)
                 continue;
             op.Source = {int32_t(int64_t(m.Left) * w / desktopWidth), int32_t(int64_t(m.Top) * h / desktopHeight),
@@ -142,7 +155,7 @@ void StoreWaveStartPos(float pos)
     }
 }
 
-TSaverShow::TSaverShow() : activeWave_(std::make_unique<TWaveConfig>()) {}
+TSaverShow::TSaverShow() = default;
 
 TSaverShow::~TSaverShow()
 {
@@ -153,26 +166,65 @@ TSaverShow::~TSaverShow()
 
 bool TSaverShow::LoadSettings(uint32_t seed)
 {
-    settings_.WaveList = &waveList_;
-    settings_.ActiveWave = activeWave_.get();
-    settings_.LogoList = &logoList_;
-    settings_.TextList = &textList_;
+    preparedWave_.reset();
+    shownWave_.reset();
     installed_ = LoadBlankerSettings(settings_);
     if (!installed_)
         return false;
+    for (const std::string& problem : settings_.Problems)
+        AddMessage(kWaveSkippedMessage + problem);
     random_.seed(seed);
-    if (settings_.WaveRandomSelection && !waveList_.empty())
-        activeWave_->LoadFromFile(settings_.WavesDirectory + PickRandom(random_, waveList_) + ".lmx");
-    if (settings_.LogoRandomSelection && !logoList_.empty())
-        LoadLogoConfig(HKEY_CURRENT_USER, settings_.ActiveLogo, kLogosKey, PickRandom(random_, logoList_));
-    if (settings_.TextRandomSelection && !textList_.empty())
-        LoadTextConfig(HKEY_CURRENT_USER, settings_.ActiveText, kTextsKey, PickRandom(random_, textList_));
+    if (settings_.WaveRandomSelection && !settings_.WaveList.empty())
+        PickRandomWave();
+    if (settings_.LogoRandomSelection && !settings_.LogoList.empty())
+        LoadLogoConfig(HKEY_CURRENT_USER, settings_.ActiveLogo, kLogosKey, PickRandom(random_, settings_.LogoList));
+    if (settings_.TextRandomSelection && !settings_.TextList.empty())
+        LoadTextConfig(HKEY_CURRENT_USER, settings_.ActiveText, kTextsKey, PickRandom(random_, settings_.TextList));
     return true;
+}
+
+TWaveConfig& TSaverShow::ActiveWave()
+{
+    return shownWave_ ? *shownWave_ : preparedWave_ ? *preparedWave_ : *settings_.ActiveWave;
+}
+
+const TWaveConfig& TSaverShow::ActiveWave() const
+{
+    return shownWave_ ? *shownWave_ : preparedWave_ ? *preparedWave_ : *settings_.ActiveWave;
+}
+
+TWaveConfig& TSaverShow::StartShownWave()
+{
+    shownWave_ = CopyOf(preparedWave_ ? *preparedWave_ : *settings_.ActiveWave);
+    return *shownWave_;
+}
+
+void TSaverShow::PickRandomWave()
+{
+    // A broken file is followed by another pick among the rest, a few times at most; a
+    // failed load leaves the active wave in place.
+    constexpr int kMaxPicks = 3;
+    std::vector<std::string> names = settings_.WaveList;
+    for (int pick = 0; pick < kMaxPicks && !names.empty(); ++pick) {
+        const size_t index = std::uniform_int_distribution<size_t>(0, names.size() - 1)(random_);
+        try {
+            settings_.ActiveWave->LoadFromFile(WavePresetFile(settings_.WavesDirectory, names[index]));
+            return;
+        } catch (const EWaveConfigError& e) {
+            AddMessage(kWaveSkippedMessage + std::string(e.what()));
+        }
+        names.erase(names.begin() + std::ptrdiff_t(index));
+    }
 }
 
 void TSaverShow::PrepareWave(int32_t baseWidth, int32_t baseHeight, float waveStartPos)
 {
-    TWaveConfig& wave = *activeWave_;
+    baseWidth_ = baseWidth;
+    baseHeight_ = baseHeight;
+    waveStartPos_ = waveStartPos;
+    preparedWave_ = CopyOf(*settings_.ActiveWave);
+    shownWave_.reset();
+    TWaveConfig& wave = *preparedWave_;
     if (settings_.OverrideDrawArea) {
         const int32_t oldWidth = wave.Width, oldHeight = wave.Height;
         wave.Width = settings_.OverallWidth;
@@ -184,7 +236,7 @@ void TSaverShow::PrepareWave(int32_t baseWidth, int32_t baseHeight, float waveSt
     wave.Width = std::max(1, PercentOf(wave.Width, baseWidth));
     wave.Height = std::max(1, PercentOf(baseHeight, wave.Height));
     wave.Rescale(float(oldWidth), float(oldHeight));
-    wave.Pos = settings_.WaveStartMode == 1 ? waveStartPos : 0.0f;
+    wave.Pos = settings_.WaveStartMode == TWaveStartMode::wsRememberPosition ? waveStartPos : 0.0f;
 }
 
 void TSaverShow::BuildRastersAndWorld(int32_t width, int32_t height)
@@ -194,12 +246,14 @@ void TSaverShow::BuildRastersAndWorld(int32_t width, int32_t height)
                                         TScreenPoint{width / 2, height / 2});
     waveSystem_ = std::make_unique<TParticleWaves>();
     waveSystem_->Raster = primaryRaster_.get();
-    waveSystem_->ApplyWaveConfig(*activeWave_);
+    waveSystem_->ApplyWaveConfig(ActiveWave());
 }
 
-void TSaverShow::BuildShow()
+void TSaverShow::BuildWaveParts()
 {
-    const int32_t w = activeWave_->Width, h = activeWave_->Height;
+    const TWaveConfig& wave = StartShownWave();
+    const int32_t w = wave.Width, h = wave.Height;
+    surface_.reset();
     BuildRastersAndWorld(w, h);
     secondaryRaster_ = std::make_unique<TDIBRaster>(w, h);
     for (TDIBRaster* raster : {primaryRaster_.get(), secondaryRaster_.get()}) {
@@ -211,8 +265,22 @@ void TSaverShow::BuildShow()
     overlayText_.reserve(256);
     world_->Add(waveSystem_.get());
     BuildTranslationMap();
+}
+
+void TSaverShow::BuildShow()
+{
+    try {
+        BuildWaveParts();
+    } catch (const std::exception& e) {
+        // Within the loader's limits a preset can still ask for more pixels than a raster
+        // may have once its percentages meet a large screen.
+        AddMessage(std::string(kWaveSkippedMessage) + "\"" + settings_.ActiveWave->Name + "\" cannot be drawn: " + e.what());
+        SetBuiltInWave(*settings_.ActiveWave);
+        PrepareWave(baseWidth_, baseHeight_, waveStartPos_);
+        BuildWaveParts();
+    }
     BuildLogo();
-    const int32_t morphSteps = int32_t(std::min<int64_t>(int64_t(settings_.MorphDuration) * 50, INT32_MAX));
+    const int32_t morphSteps = Saturated(int64_t(settings_.MorphDuration) * 50);
     logoMorph_ = std::make_unique<TParticleMorphing>(*waveSystem_, *logoSystem_, morphSteps);
     logoMorph_->Raster = primaryRaster_.get();
     logoMorph_->Rot = waveSystem_->Rot;
@@ -227,13 +295,14 @@ void TSaverShow::BuildShow()
 
 void TSaverShow::BuildTranslationMap()
 {
-    TWaveConfig& wave = *activeWave_;
+    TWaveConfig& wave = ActiveWave();
+    translationMap_.reset();
     if (!wave.TransMapFilter)
         return;
     const int32_t rw = primaryRaster_->Width(), rh = primaryRaster_->Height();
     translationMap_ = std::make_unique<TTranslationMap>(rw, rh);
-    const int32_t cx = int32_t(int64_t(wave.ZoomCenterX) * rw / 100);
-    const int32_t cy = int32_t(int64_t(wave.ZoomCenterY) * rh / 100);
+    const int32_t cx = Saturated(int64_t(wave.ZoomCenterX) * rw / 100);
+    const int32_t cy = Saturated(int64_t(wave.ZoomCenterY) * rh / 100);
     switch (wave.TransMapStyle) {
     case TTransMapStyle::tmsWaved:
         // The amplitudes are percentages of the raster; the preset in memory keeps pixels.
@@ -271,10 +340,10 @@ void TSaverShow::BuildLogo()
     }
     {
         const auto sampled = RasterFromGraphic(picture);
-        const float extentX = float(activeWave_->Width * 2 / 3), extentY = float(activeWave_->Height * 2 / 3);
-        if (logo.Style == 0)
+        const float extentX = float(ActiveWave().Width * 2 / 3), extentY = float(ActiveWave().Height * 2 / 3);
+        if (logo.Style == TLogoStyle::lsBitmap)
             logoSystem_->GridFromRaster(*sampled, extentX, extentY);
-        else if (logo.Style == 1)
+        else if (logo.Style == TLogoStyle::lsMask)
             logoSystem_->MaskFromRaster(*sampled, SwapRedBlue(logo.ColorMask), logo.Tolerance, extentX, extentY);
     }
     logoSystem_->Angle = logo.Angle;
@@ -324,13 +393,13 @@ std::unique_ptr<TParticleSequence> TSaverShow::MakeSequence(bool morph, const st
     item->SetTranslationMap(translationMap_.get());
     item->MotionBlur = motionBlur;
     item->SmoothFilter = smoothFilter;
-    item->SetDuration(int32_t(std::min<int64_t>(int64_t(durationSeconds) * 1000, INT32_MAX)));
+    item->SetDuration(Saturated(int64_t(durationSeconds) * 1000));
     return item;
 }
 
 void TSaverShow::BuildSequences()
 {
-    const TWaveConfig& wave = *activeWave_;
+    const TWaveConfig& wave = ActiveWave();
     const TLogoConfig& logo = settings_.ActiveLogo;
     const TTextConfig& text = settings_.ActiveText;
     controler_ = std::make_unique<TSequenceControler>();
@@ -339,16 +408,16 @@ void TSaverShow::BuildSequences()
                                  wave.SmoothFilter, settings_.WaveDuration);
     waveItem->TransMapFilter = wave.TransMapFilter;
     waveItem->TransMapMode = wave.TransMapMode;
-    auto logoMorphItem = MakeSequence(true, "Morphing Wave<>Logo", *logoMorph_, (wave.MotionBlur + logo.MotionBlur) / 2,
+    auto logoMorphItem = MakeSequence(true, "Morphing Wave<>Logo", *logoMorph_, Average(wave.MotionBlur, logo.MotionBlur),
                                       wave.SmoothFilter, settings_.MorphDuration);
     auto logoItem = MakeSequence(false, "Particle Logo : " + logo.Name, *logoSystem_, logo.MotionBlur,
                                  logo.SmoothFilter, settings_.LogoDuration);
-    auto textMorphItem = MakeSequence(true, "Morphing Wave<>Text", *textMorph_, (wave.MotionBlur + text.MotionBlur) / 2,
+    auto textMorphItem = MakeSequence(true, "Morphing Wave<>Text", *textMorph_, Average(wave.MotionBlur, text.MotionBlur),
                                       wave.SmoothFilter, settings_.MorphDuration);
     auto textItem = MakeSequence(false, "Particle Text : " + text.Name, *textSystem_, text.MotionBlur,
                                  text.SmoothFilter, settings_.TextDuration);
 
-    TSequenceList& list = controler_->Sequences();
+    TSequenceView& list = controler_->Sequences();
     list.Add(waveItem.get());
     if (settings_.LogoEnabled) {
         list.Add(logoMorphItem.get());
@@ -370,7 +439,7 @@ void TSaverShow::BuildSequences()
 
 void TSaverShow::BuildPreview(int32_t parentWidth, int32_t parentHeight)
 {
-    TWaveConfig& wave = *activeWave_;
+    TWaveConfig& wave = StartShownWave();
     if (parentWidth > 0 && parentHeight > 0) {
         const int32_t oldWidth = wave.Width, oldHeight = wave.Height;
         wave.Width = parentWidth;
@@ -383,14 +452,44 @@ void TSaverShow::BuildPreview(int32_t parentWidth, int32_t parentHeight)
     world_->Add(waveSystem_.get());
 }
 
-void TSaverShow::StepPreview() { world_->StepAll(); }
+void TSaverShow::StepPreview()
+{
+    try {
+        world_->StepAll();
+    } catch (const std::exception& failure) {
+        ReportFrameFailure(failure);
+    }
+}
 
 void TSaverShow::FadePreview() { primaryRaster_->Fade(uint8_t(previewMotionBlur_)); }
 
 void TSaverShow::RenderFrame()
 {
-    controler_->Frame();
+    try {
+        controler_->Frame();
+    } catch (const std::exception& failure) {
+        ReportFrameFailure(failure);
+        // Otherwise an item that fails on every frame would hold the show forever.
+        try {
+            const TSequence* item = controler_->Current();
+            if (item && !item->IsRunning())
+                controler_->Next();
+        } catch (const std::exception& next) {
+            ReportFrameFailure(next);
+        }
+    }
     DrawOverlay();
+}
+
+void TSaverShow::ReportFrameFailure(const std::exception& failure)
+{
+    // Messages begin with the raising class and operation, then " : ".
+    const std::string text = failure.what();
+    const std::string kind = text.substr(0, text.find(" : "));
+    if (!reportedFailures_.insert(kind).second)
+        return;
+    std::fprintf(stderr, "lumenfall: %s%s\n", kFrameErrorMessage, text.c_str());
+    AddMessage(kFrameErrorMessage + text);
 }
 
 std::string TSaverShow::CurrentItemName() const
@@ -426,6 +525,8 @@ void TSaverShow::DrawOverlay()
 
 void TSaverShow::AddMessage(const std::string& text)
 {
+    if (std::find(messages_.begin(), messages_.end(), text) != messages_.end())
+        return;
     messages_.push_back(text);
     messageBlockHeight_ = std::abs(kOverlayFontHeight) * int32_t(messages_.size() + 1);
 }
@@ -444,7 +545,7 @@ void TSaverShow::PresentFrame(QPainter& painter, const std::vector<TMonitor>& mo
     if (!raster)
         return;
     // The preset's size: the raster may be a pixel larger after being made even.
-    const int32_t w = activeWave_->Width, h = activeWave_->Height;
+    const int32_t w = ActiveWave().Width, h = ActiveWave().Height;
     ComposeFrame(settings_, w, h, monitors, desktopWidth, desktopHeight, presentOps_);
     for (const TPresentOp& op : presentOps_) {
         const QRect clip(op.Clip.Left, op.Clip.Top, op.Clip.Width, op.Clip.Height);

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <exception>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,10 @@ class TWorld3d;
 inline constexpr const char* kNotInstalledMessage = "Lumenfall is not installed. Please run the setup program.";
 inline constexpr const char* kScreenModeMessage = "Error : Could not change screen mode!";
 inline constexpr const char* kLogoFileErrorMessage = "Logo System : File access error - ";
+// Followed by the exception's text.
+inline constexpr const char* kFrameErrorMessage = "Frame error : ";
+// Followed by the reason, which names the preset's file or key.
+inline constexpr const char* kWaveSkippedMessage = "Wave System : Preset skipped - ";
 
 // A monitor's rectangle relative to the top-left corner of the virtual desktop.
 struct TMonitor {
@@ -84,30 +90,43 @@ public:
 
     // Loads the settings and makes the random preset choices with a generator seeded by
     // seed. False when the product is not installed; the show then shows the message of
-    // NotInstalledMessage and nothing is built. Preset file errors propagate.
+    // NotInstalledMessage and nothing is built. A wave preset that cannot be read or breaks
+    // the limits becomes a message line and is skipped: another random pick, then the
+    // active wave, then the built-in one.
     bool LoadSettings(uint32_t seed);
     bool Installed() const { return installed_; }
     TBlankerSettings& Settings() { return settings_; }
-    TWaveConfig& ActiveWave() { return *activeWave_; }
+    // The wave as shown. Settings().ActiveWave stays as loaded and the show works on copies of
+    // it, so that preparing or building again gives the same show: sized by PrepareWave,
+    // fitted to the parent by BuildPreview, with its translation-map amplitudes in pixels of
+    // the raster after BuildShow; the loaded preset itself before any of these.
+    TWaveConfig& ActiveWave();
+    const TWaveConfig& ActiveWave() const;
 
-    // Turns the wave preset's size into pixels of the given base size (overriding it with
-    // the global percentages first when asked to) and sets its start position.
+    // Turns a copy of the wave preset's size into pixels of the given base size (overriding
+    // it with the global percentages first when asked to) and sets its start position.
     void PrepareWave(int32_t baseWidth, int32_t baseHeight, float waveStartPos);
 
     // The whole show: rasters, surface, world, wave, translation map, logo, text, morphs
     // and the looping list of items. A logo picture that cannot be read becomes a message
-    // line and an empty logo.
+    // line and an empty logo; a wave too large to draw becomes a message line and the
+    // built-in wave.
     void BuildShow();
     // The preview: the wave alone with an eighth of its particles plus one, sized to the
     // parent's area when one is given (width and height above 0).
     void BuildPreview(int32_t parentWidth, int32_t parentHeight);
 
-    // One frame of the show: the controller's frame, then the overlay.
+    // One frame of the show: the controller's frame, then the overlay. A frame that fails
+    // is dropped and the next one tried; the first failure of each kind (the raising
+    // operation) goes to standard error and becomes a message line. A failing item still
+    // ends on time.
     void RenderFrame();
     // One frame of the preview: step the wave; after presenting, FadePreview.
     void StepPreview();
     void FadePreview();
 
+    // A line of the blinking message block; a text already there is not repeated, so that
+    // building the show again does not add its messages a second time.
     void AddMessage(const std::string& text);
     const std::vector<std::string>& Messages() const { return messages_; }
     int32_t MessageBlockHeight() const { return messageBlockHeight_; }
@@ -127,7 +146,11 @@ public:
                       int32_t desktopHeight) const;
 
 private:
+    void PickRandomWave();
+    // A fresh copy of the prepared preset (the loaded one without PrepareWave) to build on.
+    TWaveConfig& StartShownWave();
     void BuildRastersAndWorld(int32_t width, int32_t height);
+    void BuildWaveParts();
     void BuildTranslationMap();
     void BuildLogo();
     void BuildText();
@@ -135,12 +158,15 @@ private:
     std::unique_ptr<TParticleSequence> MakeSequence(bool morph, const std::string& name, TParticleSystem& system,
                                                     int32_t motionBlur, bool smoothFilter, int32_t durationSeconds);
     void DrawOverlay();
+    void ReportFrameFailure(const std::exception& failure);
 
     std::mt19937 random_;
     TBlankerSettings settings_;
-    std::unique_ptr<TWaveConfig> activeWave_;
-    std::vector<std::string> waveList_, logoList_, textList_;
     bool installed_ = false;
+    // What PrepareWave was given, for preparing the built-in wave in a failed one's place.
+    int32_t baseWidth_ = 320, baseHeight_ = 240;
+    float waveStartPos_ = 0;
+    std::unique_ptr<TWaveConfig> preparedWave_, shownWave_;
 
     std::unique_ptr<TDIBRaster> primaryRaster_, secondaryRaster_;
     std::unique_ptr<TDrawingSurface> surface_;
@@ -157,6 +183,7 @@ private:
 
     std::vector<std::string> messages_;
     int32_t messageBlockHeight_ = 0;
+    std::set<std::string> reportedFailures_;
     // The overlay's text and the copies onto the monitors, kept from frame to frame.
     std::string overlayText_;
     mutable std::vector<TPresentOp> presentOps_;

@@ -1,6 +1,6 @@
 #include "host/ScreenSaverUtils.h"
 
-#include "persistence/Registry.h"
+#include "platform/Registry.h"
 #include "util/Exception.h"
 
 #include <security/pam_appl.h>

@@ -3,6 +3,8 @@
 #include <QImage>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 #if defined(__SSE2__)
@@ -170,5 +172,15 @@ void TY4mWriter::Write(const QImage& frame)
     out_.write(reinterpret_cast<const char*>(luma_.data()), std::streamsize(luma_.size()));
     out_.write(reinterpret_cast<const char*>(chroma_.data()), std::streamsize(chroma_.size()));
     if (!out_)
-        throw std::runtime_error("writing the video failed");
+        throw std::runtime_error("writing the video failed: " + std::string(std::strerror(errno)));
+}
+
+void TY4mWriter::Finish()
+{
+    out_.flush();
+    if (!out_)
+        throw std::runtime_error("writing the video failed: " + std::string(std::strerror(errno)));
+    out_.close();
+    if (!out_)
+        throw std::runtime_error("closing the video failed: " + std::string(std::strerror(errno)));
 }

@@ -24,6 +24,8 @@ public:
 
     // Appends one frame; raises std::runtime_error when writing fails.
     void Write(const QImage& frame);
+    // Writes what the stream still holds and closes the file; raises as Write.
+    void Finish();
 
 private:
     static std::string Header(int32_t width, int32_t height, int32_t intervalMs);

@@ -4,9 +4,9 @@
 #include "host/MouseCursor.h"
 #include "host/MultimediaTools.h"
 #include "host/ScreenSaverUtils.h"
-#include "host/X11Windows.h"
+#include "platform/X11Windows.h"
 #include "host/formPassword.h"
-#include "host/formSavingFeatures.h"
+#include "config/formSavingFeatures.h"
 #include "kinds/LumenfallCfg.h"
 #include "kinds/ParticleWaves.h"
 #include "sequencing/Sequencer.h"
@@ -199,7 +199,7 @@ void TfrmLumenfall::RestoreDisplayMode()
 
 void TfrmLumenfall::ApplyProcessPriority()
 {
-    const uint8_t priority = show_.Settings().ProcessPriority;
+    const auto priority = uint8_t(show_.Settings().ProcessPriority);
     if (priority >= 1 && priority <= 3)
         // Raising the priority needs privileges; without them the process keeps its own.
         ::setpriority(PRIO_PROCESS, 0, kPriorityNice[priority - 1]);
@@ -209,7 +209,7 @@ void TfrmLumenfall::BaseSize(int32_t& width, int32_t& height)
 {
     switch (placement_) {
     case TSaverPlacement::spFullScreen: {
-        const QSize size = show_.Settings().MultiMonitorMode == 2 || !QGuiApplication::primaryScreen()
+        const QSize size = show_.Settings().MultiMonitorMode == TMultiMonitorMode::mmStretchOverAll || !QGuiApplication::primaryScreen()
                                ? VirtualDesktop().size()
                                : QGuiApplication::primaryScreen()->size();
         width = size.width();
@@ -248,7 +248,8 @@ void TfrmLumenfall::NextFrame()
         try {
             show_.RenderFrame();
         } catch (const std::exception&) {
-            // A frame that fails is dropped; the next one is tried.
+            // The show reports its own frame failures; this keeps anything else out of the
+            // event loop, and the next frame is tried.
         }
         update();
     }

@@ -1,7 +1,7 @@
 #include "host/formLumenfallPreview.h"
 
 #include "graphics/GfxTool.h"
-#include "host/X11Windows.h"
+#include "platform/X11Windows.h"
 #include "kinds/LumenfallCfg.h"
 
 #include <QPainter>

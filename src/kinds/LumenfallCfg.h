@@ -7,7 +7,7 @@
 #include "engine/World3d.h"
 #include "graphics/DrawingSurface.h"
 #include "graphics/GfxFilters.h"
-#include "persistence/Registry.h"
+#include "platform/Registry.h"
 #include "persistence/ReflectionObjects.h"
 #include "util/Exception.h"
 

@@ -12,7 +12,7 @@
 // case-insensitively). Entries that are missing, of the wrong type or size, and sections
 // that are missing raise EPropertyBagError naming the entry or section.
 
-#include "persistence/Registry.h"
+#include "platform/Registry.h"
 #include "persistence/ReflectionObjects.h"
 
 #include <optional>

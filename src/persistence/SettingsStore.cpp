@@ -1,11 +1,18 @@
 #include "persistence/SettingsStore.h"
 
 #include "kinds/LumenfallCfg.h"
+#include "util/AsciiCase.h"
 #include "util/WindowsTool.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
 
 namespace {
+
+constexpr const char* kWaveExtension = ".lmx";
+constexpr const char* kIntroPresetName = "Intro System";
 
 std::string FromRoot(const std::string& path) { return "\\" + path; }
 
@@ -68,11 +75,7 @@ void WriteShowValues(TRegistry& reg, bool randomSelection, bool enabled, int32_t
 void FillPresetList(TRegistry& reg, std::vector<std::string>& list, const std::string& activeName)
 {
     list = reg.GetKeyNames();
-    std::erase_if(list, [&](const std::string& n) {
-        return n.size() == activeName.size() &&
-               std::equal(n.begin(), n.end(), activeName.begin(),
-                          [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); });
-    });
+    std::erase_if(list, [&](const std::string& n) { return SameNoCase(n, activeName); });
 }
 
 void ReadGlobalValues(TRegistry& reg, TBlankerSettings& s, bool& firstStart)
@@ -84,10 +87,32 @@ void ReadGlobalValues(TRegistry& reg, TBlankerSettings& s, bool& firstStart)
     TryRead([&] { s.OverrideDrawArea = reg.ReadBool("OverrideDrawArea"); });
     TryRead([&] { s.OverallWidth = reg.ReadInteger("OverallWidth"); });
     TryRead([&] { s.OverallHeight = reg.ReadInteger("OverallHeight"); });
-    TryRead([&] { s.WaveStartMode = uint8_t(reg.ReadInteger("WaveStartMode")); });
-    TryRead([&] { s.ProcessPriority = uint8_t(reg.ReadInteger("ProcessPriority")); });
+    TryRead([&] { s.WaveStartMode = TWaveStartMode(uint8_t(reg.ReadInteger("WaveStartMode"))); });
+    TryRead([&] { s.ProcessPriority = TProcessPriority(uint8_t(reg.ReadInteger("ProcessPriority"))); });
     TryRead([&] { s.FeaturesHotkey = uint16_t(reg.ReadInteger("FeaturesHotkey")); });
-    TryRead([&] { s.MultiMonitorMode = uint8_t(reg.ReadInteger("MultiMonitorMode")); });
+    TryRead([&] { s.MultiMonitorMode = TMultiMonitorMode(uint8_t(reg.ReadInteger("MultiMonitorMode"))); });
+}
+
+// A preset that cannot be shown is replaced by the built-in wave and named in Problems.
+void LoadActiveWave(TRootKey root, TBlankerSettings& s, bool firstStart)
+{
+    try {
+        if (!firstStart) {
+            s.ActiveWave->LoadFromRegistry(root, kWavesKey, "_ActiveWave");
+            return;
+        }
+        const std::string intro = WavePresetFile(s.WavesDirectory, kIntroPresetName);
+        if (intro.empty()) {
+            s.Problems.push_back(std::string("LoadBlankerSettings : No waves folder is set, so \"") + kIntroPresetName +
+                                 kWaveExtension + "\" cannot be found");
+            SetBuiltInWave(*s.ActiveWave);
+            return;
+        }
+        s.ActiveWave->LoadFromFile(intro);
+    } catch (const EWaveConfigError& e) {
+        s.Problems.push_back(e.what());
+        SetBuiltInWave(*s.ActiveWave);
+    }
 }
 
 // Reads the show keys in their fixed order; the first registry error ends the reading.
@@ -96,30 +121,25 @@ void ReadShowKeys(TRegistry& reg, TRootKey root, TBlankerSettings& s, bool first
     try {
         reg.OpenKey(FromRoot(kWavesKey), true);
         ReadShowValues(reg, s.WaveRandomSelection, s.WaveEnabled, s.WaveDuration);
-        if (firstStart)
-            s.ActiveWave->LoadFromFile(s.WavesDirectory + "Intro System.lmx");
-        else
-            s.ActiveWave->LoadFromRegistry(root, kWavesKey, "_ActiveWave");
-        if (s.WaveList) {
-            s.WaveList->clear();
-            ListFiles(s.WavesDirectory + "*.lmx", faAnyFile, *s.WaveList);
-            for (std::string& name : *s.WaveList)
-                name.resize(name.size() - std::min<size_t>(4, name.size()));
-        }
+        LoadActiveWave(root, s, firstStart);
+        s.WaveList.clear();
+        // Without a folder there are no presets (an empty name would list the working folder).
+        if (!s.WavesDirectory.empty())
+            ListFiles(s.WavesDirectory + "*" + kWaveExtension, faAnyFile, s.WaveList);
+        for (std::string& name : s.WaveList)
+            name.resize(name.size() - std::min<size_t>(4, name.size()));
         reg.CloseKey();
 
         reg.OpenKey(FromRoot(kLogosKey), true);
         ReadShowValues(reg, s.LogoRandomSelection, s.LogoEnabled, s.LogoDuration);
         LoadLogoConfig(root, s.ActiveLogo, kLogosKey, "_ActiveLogo");
-        if (s.LogoList)
-            FillPresetList(reg, *s.LogoList, "_ActiveLogo");
+        FillPresetList(reg, s.LogoList, "_ActiveLogo");
         reg.CloseKey();
 
         reg.OpenKey(FromRoot(kTextsKey), true);
         ReadShowValues(reg, s.TextRandomSelection, s.TextEnabled, s.TextDuration);
         LoadTextConfig(root, s.ActiveText, kTextsKey, "_ActiveText");
-        if (s.TextList)
-            FillPresetList(reg, *s.TextList, "_ActiveText");
+        FillPresetList(reg, s.TextList, "_ActiveText");
         reg.CloseKey();
 
         reg.OpenKey(FromRoot(kMorphingKey), true);
@@ -133,19 +153,15 @@ void ReadShowKeys(TRegistry& reg, TRootKey root, TBlankerSettings& s, bool first
 void CopyMachineSettingsToUser(const TBlankerSettings& s)
 {
     SaveBlankerSettings(s);
-    if (s.LogoList) {
-        for (const std::string& name : *s.LogoList) {
-            TLogoConfig logo;
-            LoadLogoConfig(HKEY_LOCAL_MACHINE, logo, kLogosKey, name);
-            SaveLogoConfig(logo, kLogosKey);
-        }
+    for (const std::string& name : s.LogoList) {
+        TLogoConfig logo;
+        LoadLogoConfig(HKEY_LOCAL_MACHINE, logo, kLogosKey, name);
+        SaveLogoConfig(logo, kLogosKey);
     }
-    if (s.TextList) {
-        for (const std::string& name : *s.TextList) {
-            TTextConfig text;
-            LoadTextConfig(HKEY_LOCAL_MACHINE, text, kTextsKey, name);
-            SaveTextConfig(text, kTextsKey);
-        }
+    for (const std::string& name : s.TextList) {
+        TTextConfig text;
+        LoadTextConfig(HKEY_LOCAL_MACHINE, text, kTextsKey, name);
+        SaveTextConfig(text, kTextsKey);
     }
 }
 
@@ -155,20 +171,12 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
 {
     TBlankerSettings& s = settings;
     {
-        const TBlankerSettings defaults;
-        auto* waveList = s.WaveList;
-        auto* activeWave = s.ActiveWave;
-        auto* logoList = s.LogoList;
-        auto* textList = s.TextList;
-        const TLogoConfig activeLogo = s.ActiveLogo;
-        const TTextConfig activeText = s.ActiveText;
-        s = defaults;
-        s.WaveList = waveList;
-        s.ActiveWave = activeWave;
-        s.LogoList = logoList;
-        s.TextList = textList;
-        s.ActiveLogo = activeLogo;
-        s.ActiveText = activeText;
+        // The active presets are not reset: what the store cannot read keeps its value.
+        TBlankerSettings defaults;
+        defaults.ActiveWave = std::move(s.ActiveWave);
+        defaults.ActiveLogo = std::move(s.ActiveLogo);
+        defaults.ActiveText = std::move(s.ActiveText);
+        s = std::move(defaults);
     }
 
     bool firstRun = false;
@@ -182,7 +190,8 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
         if (reg.OpenKey(FromRoot(kSettingsKey), false))
             TryRead([&] { s.WavesDirectory = reg.ReadString("WavesDirectory"); });
         reg.CloseKey();
-        if (s.WavesDirectory.empty() || s.WavesDirectory.back() != '/')
+        // An empty folder stays empty: a lone delimiter would make it the root folder.
+        if (!s.WavesDirectory.empty() && s.WavesDirectory.back() != '/')
             s.WavesDirectory += '/';
 
         reg.SetRootKey(HKEY_CURRENT_USER);
@@ -203,6 +212,40 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
     return true;
 }
 
+std::string WavePresetFile(const std::string& wavesDirectory, const std::string& name)
+{
+    if (wavesDirectory.empty())
+        return {};
+    const std::string expected = wavesDirectory + name + kWaveExtension;
+    std::error_code error;
+    if (std::filesystem::exists(expected, error))
+        return expected;
+    for (std::filesystem::directory_iterator it(wavesDirectory, error), end; !error && it != end; it.increment(error)) {
+        const std::string found = it->path().filename().string();
+        if (found.size() == name.size() + 4 && found.compare(0, name.size(), name) == 0 &&
+            SameNoCase(std::string_view(found).substr(name.size()), kWaveExtension))
+            return wavesDirectory + found;
+    }
+    return expected;
+}
+
+void SetBuiltInWave(TWaveConfig& wave)
+{
+    wave.Assign(TWaveConfig());
+    wave.Name = "Built-in Wave";
+    wave.ParticleCount = 3000;
+    wave.Width = 100;
+    wave.Height = 100;
+    // A ring of a third of the screen that breathes and wobbles in depth.
+    wave.Waves[0][waX] = {90.0f, 32.0f, 4.0f, 0.3f, 1.0f, 0.0f, 0.0f};
+    wave.Waves[0][waY] = {0.0f, 32.0f, 4.0f, 0.3f, 1.0f, 0.0f, 0.0f};
+    wave.Waves[1][waZ] = {0.0f, 12.0f, 6.0f, 0.2f, 5.0f, 0.0f, 0.0f};
+    wave.BaseRed = wave.BaseGreen = wave.BaseBlue = 150.0f;
+    wave.AmpRed = wave.AmpGreen = wave.AmpBlue = 100.0f;
+    wave.Rot = {0.3f, 0.2f, 0.1f};
+    wave.MotionBlur = 3;
+}
+
 void SaveBlankerSettings(const TBlankerSettings& settings)
 {
     const TBlankerSettings& s = settings;
@@ -214,20 +257,18 @@ void SaveBlankerSettings(const TBlankerSettings& settings)
     reg.WriteBool("OverrideDrawArea", s.OverrideDrawArea);
     reg.WriteInteger("OverallWidth", s.OverallWidth);
     reg.WriteInteger("OverallHeight", s.OverallHeight);
-    reg.WriteInteger("WaveStartMode", s.WaveStartMode);
-    reg.WriteInteger("ProcessPriority", s.ProcessPriority);
+    reg.WriteInteger("WaveStartMode", int32_t(s.WaveStartMode));
+    reg.WriteInteger("ProcessPriority", int32_t(s.ProcessPriority));
     reg.WriteInteger("FeaturesHotkey", s.FeaturesHotkey);
     reg.WriteBool("FirstStart", false);
-    reg.WriteInteger("MultiMonitorMode", s.MultiMonitorMode);
+    reg.WriteInteger("MultiMonitorMode", int32_t(s.MultiMonitorMode));
     reg.CloseKey();
 
     reg.OpenKey(FromRoot(kWavesKey), true);
     WriteShowValues(reg, s.WaveRandomSelection, s.WaveEnabled, s.WaveDuration);
     reg.CloseKey();
-    if (s.ActiveWave) {
-        s.ActiveWave->Name = "_ActiveWave";
-        s.ActiveWave->SaveToRegistry(kWavesKey);
-    }
+    s.ActiveWave->Name = "_ActiveWave";
+    s.ActiveWave->SaveToRegistry(kWavesKey);
 
     reg.OpenKey(FromRoot(kLogosKey), true);
     WriteShowValues(reg, s.LogoRandomSelection, s.LogoEnabled, s.LogoDuration);
@@ -301,7 +342,7 @@ void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPa
         config.RenderMode = ReadRenderMode(reg, "RenderMode");
         ReadVector(reg, "Angle", config.Angle);
         ReadVector(reg, "Rot", config.Rot);
-        config.Style = uint8_t(reg.ReadInteger("Style"));
+        config.Style = TLogoStyle(uint8_t(reg.ReadInteger("Style")));
         config.ColorMask = uint32_t(reg.ReadInteger("ColorMask"));
         config.Tolerance = reg.ReadInteger("Tolerance");
         config.Path = reg.ReadString("Path");
@@ -318,7 +359,7 @@ void SaveLogoConfig(const TLogoConfig& config, const std::string& keyPath)
         reg.WriteInteger("RenderMode", int32_t(config.RenderMode));
         WriteVector(reg, "Angle", config.Angle);
         WriteVector(reg, "Rot", config.Rot);
-        reg.WriteInteger("Style", config.Style);
+        reg.WriteInteger("Style", int32_t(config.Style));
         reg.WriteInteger("ColorMask", int32_t(config.ColorMask));
         reg.WriteInteger("Tolerance", config.Tolerance);
         reg.WriteString("Path", config.Path);

@@ -10,13 +10,13 @@
 
 #include "engine/ParticleSystem.h"
 #include "engine/World3d.h"
-#include "persistence/Registry.h"
+#include "kinds/LumenfallCfg.h"
+#include "platform/Registry.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
-
-class TWaveConfig;
 
 inline constexpr const char* kSettingsKey = "Software\\Quenwick\\ORBX";
 inline constexpr const char* kWavesKey = "Software\\Quenwick\\ORBX\\Waves";
@@ -27,6 +27,12 @@ inline constexpr const char* kMorphingKey = "Software\\Quenwick\\ORBX\\Morphing"
 inline constexpr int32_t kMaxDurationSeconds = 2147483;
 inline constexpr int32_t kMaxLogoParticles = 1000000;
 
+// The stored integers of the coded settings are the enumerators' values.
+enum class TLogoStyle : uint8_t { lsBitmap = 0, lsMask = 1 };
+enum class TProcessPriority : uint8_t { ppDefault = 0, ppLow = 1, ppNormal = 2, ppHigh = 3 };
+enum class TWaveStartMode : uint8_t { wsAlwaysRestart = 0, wsRememberPosition = 1 };
+enum class TMultiMonitorMode : uint8_t { mmAnimatePrimary = 0, mmAnimateEach = 1, mmStretchOverAll = 2 };
+
 struct TLogoConfig {
     std::string Name;
     int32_t ParticleCount = 2000;
@@ -35,7 +41,7 @@ struct TLogoConfig {
     TRenderMode RenderMode = TRenderMode::rmDraw;
     TVector3d Angle{};
     TVector3d Rot{};
-    uint8_t Style = 0;       // 0 "Bitmap", 1 "Mask"
+    TLogoStyle Style = TLogoStyle::lsBitmap;
     uint32_t ColorMask = 0;  // platform colour 0x00BBGGRR
     int32_t Tolerance = 0;
     std::string Path;
@@ -67,29 +73,42 @@ struct TBlankerSettings {
     int32_t TextDuration = 10;
     int32_t MorphDuration = 4;
     std::string WavesDirectory;
-    std::vector<std::string>* WaveList = nullptr; // owned by the caller, may be absent
-    TWaveConfig* ActiveWave = nullptr;            // owned by the caller
-    std::vector<std::string>* LogoList = nullptr;
+    std::vector<std::string> WaveList;
+    std::unique_ptr<TWaveConfig> ActiveWave = std::make_unique<TWaveConfig>(); // never null
+    std::vector<std::string> LogoList;
     TLogoConfig ActiveLogo;
-    std::vector<std::string>* TextList = nullptr;
+    std::vector<std::string> TextList;
     TTextConfig ActiveText;
     bool StretchFullScr = true;
     int32_t ScreenMode = -1;
-    uint8_t ProcessPriority = 0;
+    TProcessPriority ProcessPriority = TProcessPriority::ppDefault;
     uint16_t FeaturesHotkey = 0x4053; // Ctrl+S: virtual key in the low byte, 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt
     bool OverrideDrawArea = false;
     int32_t OverallWidth = 50;
     int32_t OverallHeight = 50;
-    uint8_t WaveStartMode = 0;
-    uint8_t MultiMonitorMode = 0;
+    TWaveStartMode WaveStartMode = TWaveStartMode::wsAlwaysRestart;
+    TMultiMonitorMode MultiMonitorMode = TMultiMonitorMode::mmAnimatePrimary;
+    // Filled by loading: one line for each preset that could not be used, naming its file
+    // or key and the reason. The record holds a usable preset in its place.
+    std::vector<std::string> Problems;
 };
 
-// Fills the record; the caller has created ActiveWave and the lists it wants filled (the
-// first-run copy needs LogoList and TextList). False when the product is not installed.
-// A missing or unreadable intro preset raises the preset file's error.
+// Fills the record, its preset lists included. False when the product is not installed.
+// An active wave (the intro file on a first start, else the stored one) that cannot be read
+// or breaks the loader's limits becomes the built-in wave, with a line in Problems.
 bool LoadBlankerSettings(TBlankerSettings& settings);
-// Writes everything to the user's key; renames the caller's ActiveWave to "_ActiveWave".
+// Writes everything to the user's key; renames the record's ActiveWave to "_ActiveWave".
 void SaveBlankerSettings(const TBlankerSettings& settings);
+
+// The file of the wave preset of that name in the waves folder, by the name the folder
+// really holds: the extension ".lmx" in any case ("Only.LMX"), the exact spelling first.
+// Folder + name + ".lmx" when the folder holds no such file, so that errors name what was
+// looked for; empty when there is no waves folder.
+std::string WavePresetFile(const std::string& wavesDirectory, const std::string& name);
+
+// The wave shown when no stored preset can be: a slowly turning ring of coloured particles
+// over 100 percent of the screen.
+void SetBuiltInWave(TWaveConfig& wave);
 
 void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPath, const std::string& name);
 void SaveLogoConfig(const TLogoConfig& config, const std::string& keyPath);

@@ -2,7 +2,7 @@
 
 #include "host/MouseCursor.h"
 #include "host/formPassword.h"
-#include "persistence/Registry.h"
+#include "platform/Registry.h"
 #include "persistence/TemporaryHives.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 
 #include "host/SaverShow.h"
 #include "kinds/LumenfallCfg.h"
-#include "persistence/Registry.h"
+#include "platform/Registry.h"
 #include "persistence/SettingsStore.h"
 #include "persistence/TemporaryHives.h"
 #include "sequencing/Sequencer.h"
@@ -39,7 +39,7 @@ public:
         THive machine(HKEY_LOCAL_MACHINE);
         machine.SetValue(kSettingsKey, "WavesDirectory", TRegData::String(WavesFolder()));
         machine.SaveToFile(hives_.MachineHive().string());
-        settings.ActiveWave = &wave;
+        settings.ActiveWave->Assign(wave);
         SaveBlankerSettings(settings);
     }
 

@@ -3,7 +3,7 @@
 #include "host/MouseCursor.h"
 #include "host/ShowInstallation.h"
 #include "host/formLumenfallPreview.h"
-#include "host/formSavingFeatures.h"
+#include "config/formSavingFeatures.h"
 #include "kinds/ParticleWaves.h"
 
 #include <QApplication>
@@ -128,7 +128,7 @@ TEST(formLumenfallTest, WindowManagerCloseRequestsGoThroughTryClose)
 TEST(formLumenfallTest, WaveStartPosIsStoredAndRemembered)
 {
     ShowInstallation installation;
-    installation.settings.WaveStartMode = 1; // "Remember Position"
+    installation.settings.WaveStartMode = TWaveStartMode::wsRememberPosition;
     {
         RunningSaver saver(installation);
         saver.window.Show().WaveSystem()->Pos = 12.5f;

@@ -1,4 +1,4 @@
-#include "host/formSavingFeatures.h"
+#include "config/formSavingFeatures.h"
 
 #include <QAction>
 #include <QCheckBox>
