@@ -71,7 +71,6 @@ std::vector<float> ZoomTable(const std::array<float, 4>& amplitudes, const std::
     return table;
 }
 
-
 // The faded smoothing goes through the destination in blocks small enough to stay in the
 // first-level cache from smoothing to fading. A multiple of the packed stride, so that every
 // block starts on a cache line, as the packed fade needs.
