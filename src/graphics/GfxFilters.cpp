@@ -81,7 +81,7 @@ constexpr size_t kFadeBlock = 4096;
 // A map goes through its picture in bands of rows small enough to stay in the first- and
 // second-level caches until they are smoothed; the window keeps the last rows mapped for
 // those that wait for their smoothing while rows still to map read their source row.
-constexpr size_t kBandBytes = 64 * 1024;
+constexpr size_t kBandBytes = 16 * 1024;
 constexpr size_t kWindowBytes = 4096 * 1024;
 
 // dst := src, count pixels, with streaming stores where dst allows: the rows of a mapped
