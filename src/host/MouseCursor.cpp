@@ -21,3 +21,9 @@ int ShowCursor(bool show)
 }
 
 bool CursorVisible() { return showCount >= 0; }
+
+void RefreshHiddenCursor()
+{
+    if (!CursorVisible() && qGuiApp)
+        QGuiApplication::changeOverrideCursor(QCursor(Qt::BlankCursor));
+}

@@ -3,6 +3,7 @@
 #include "graphics/GfxTool.h"
 #include "host/MouseCursor.h"
 #include "host/MultimediaTools.h"
+#include "host/OutputArea.h"
 #include "host/ScreenSaverUtils.h"
 #include "platform/X11Windows.h"
 #include "host/formPassword.h"
@@ -27,6 +28,8 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kStartDelayMs = 20;
@@ -45,8 +48,8 @@ constexpr int kPriorityNice[] = {19, 0, -10};
 
 } // namespace
 
-TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
-    : placement_(placement), parentWindow_(parentWindow), lblError_(new QLabel(this))
+TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow, TWindowSystem windowSystem)
+    : placement_(placement), parentWindow_(parentWindow), windowSystem_(windowSystem), lblError_(new QLabel(this))
 {
     setWindowTitle("Lumenfall");
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -77,9 +80,14 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
         savingFeaturesWindow_ = std::make_unique<TfrmSavingFeatures>(
             TSavingFeaturesActions{&acShowFPS, &acShowParticleSystemName, &acSaveScreenshot, &acContinueSaving});
     if (placement_ == TSaverPlacement::spFullScreen) {
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                       Qt::X11BypassWindowManagerHint);
-        setGeometry(VirtualDesktop());
+        Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+        if (windowSystem_.BypassWindowManager)
+            flags |= Qt::X11BypassWindowManagerHint;
+        setWindowFlags(flags);
+        if (windowSystem_.WindowPerOutput)
+            CreateOutputWindows();
+        else
+            setGeometry(VirtualDesktop());
     } else if (placement_ == TSaverPlacement::spWindow) {
         resize(kDefaultWindowWidth, kDefaultWindowHeight);
     }
@@ -103,6 +111,7 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
 TfrmLumenfall::~TfrmLumenfall()
 {
     frameTimer_.stop();
+    outputs_.clear();
     if (cursorHidden_)
         ShowCursor(true);
     RestoreDisplayMode();
@@ -122,16 +131,62 @@ void TfrmLumenfall::Start()
         parentWatch_.start();
     }
     FormShow();
-    if (placement_ == TSaverPlacement::spFullScreen) {
+    if (placement_ == TSaverPlacement::spFullScreen)
+        ShowFullScreen();
+    else
+        show();
+    if (Installed())
+        tmrStartAnim_.start();
+}
+
+void TfrmLumenfall::CreateOutputWindows()
+{
+    screen_ = QGuiApplication::primaryScreen();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen == screen_)
+            continue;
+        TOutputWindow output;
+        output.Window = std::make_unique<QWidget>(nullptr, windowFlags());
+        output.Window->setWindowTitle(windowTitle());
+        output.Window->setAttribute(Qt::WA_OpaquePaintEvent);
+        output.Window->setMouseTracking(true);
+        output.Window->setFocusPolicy(Qt::StrongFocus);
+        output.Window->installEventFilter(this);
+        output.Screen = screen;
+        outputs_.push_back(std::move(output));
+    }
+}
+
+void TfrmLumenfall::ShowFullScreen()
+{
+    if (!windowSystem_.WindowPerOutput) {
         showNormal();
         raise();
         activateWindow();
-        grabKeyboard();
-    } else {
-        show();
+        if (windowSystem_.KeyboardGrab)
+            grabKeyboard();
+        return;
     }
-    if (Installed())
-        tmrStartAnim_.start();
+    // The compositor ignores positions: a window reaches an output through its screen.
+    const auto showOn = [](QWidget& window, QScreen* screen) {
+        if (screen) {
+            window.setScreen(screen);
+            window.setGeometry(screen->geometry());
+        }
+        window.showFullScreen();
+    };
+    for (TOutputWindow& output : outputs_)
+        showOn(*output.Window, output.Screen);
+    showOn(*this, screen_);
+    activateWindow();
+}
+
+std::vector<QWidget*> TfrmLumenfall::OutputWindows() const
+{
+    std::vector<QWidget*> windows;
+    for (const TOutputWindow& output : outputs_)
+        windows.push_back(output.Window.get());
+    return windows;
 }
 
 void TfrmLumenfall::FormShow()
@@ -142,7 +197,8 @@ void TfrmLumenfall::FormShow()
             ignoreMouseMove_ = true;
             ChangeDisplayMode();
             ApplyProcessPriority();
-            setGeometry(VirtualDesktop());
+            if (!windowSystem_.WindowPerOutput)
+                setGeometry(VirtualDesktop());
         }
         if (placement_ == TSaverPlacement::spEmbedded)
             ApplyProcessPriority();
@@ -230,7 +286,7 @@ void TfrmLumenfall::BuildShow() { show_.BuildShow(); }
 
 void TfrmLumenfall::StartAnimation()
 {
-    if (placement_ == TSaverPlacement::spFullScreen)
+    if (placement_ == TSaverPlacement::spFullScreen && !windowSystem_.WindowPerOutput)
         setGeometry(VirtualDesktop());
     running_ = true;
     ignoreMouseMove_ = false;
@@ -251,6 +307,8 @@ void TfrmLumenfall::NextFrame()
             // A frame that fails is dropped; the next one is tried.
         }
         update();
+        for (TOutputWindow& output : outputs_)
+            output.Window->update();
     }
     ScheduleNextFrame();
 }
@@ -275,6 +333,19 @@ std::vector<TMonitor> TfrmLumenfall::Monitors() const
     return monitors;
 }
 
+QSize TfrmLumenfall::DesktopSize() const
+{
+    return placement_ == TSaverPlacement::spFullScreen ? VirtualDesktop().size() : size();
+}
+
+QRect TfrmLumenfall::AreaOf(const QScreen* screen) const
+{
+    // One window covering the desktop, or a window of its own, shows all of it at its size.
+    if (!screen)
+        return rect();
+    return screen->geometry().translated(-VirtualDesktop().topLeft());
+}
+
 QRect TfrmLumenfall::VirtualDesktop() const
 {
     QRect desktop;
@@ -296,23 +367,18 @@ void TfrmLumenfall::resizeEvent(QResizeEvent*) { UpdateLayout(); }
 
 void TfrmLumenfall::UpdateLayout()
 {
-    monitors_ = Monitors();
-    // Parts of the window that no monitor shows the frame on stay black.
-    uncovered_ = QRegion(rect());
-    if (!show_.Current())
-        return;
-    for (const TPresentOp& op : ComposeFrame(show_.Settings(), show_.ActiveWave().Width, show_.ActiveWave().Height,
-                                             monitors_, width(), height()))
-        uncovered_ -= QRect(op.Clip.Left, op.Clip.Top, op.Clip.Width, op.Clip.Height);
+    const std::vector<TMonitor> monitors = Monitors();
+    const QSize desktop = DesktopSize();
+    const TBlankerSettings* shown = show_.Current() ? &show_.Settings() : nullptr;
+    layout_ = LayOutArea(AreaOf(screen_), monitors, desktop, shown);
+    for (TOutputWindow& output : outputs_)
+        output.Layout = LayOutArea(AreaOf(output.Screen), monitors, desktop, shown);
 }
 
 void TfrmLumenfall::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    for (const QRect& part : uncovered_)
-        painter.fillRect(part, Qt::black);
-    if (show_.Current())
-        show_.PresentFrame(painter, monitors_, width(), height());
+    PaintOutputArea(painter, show_, layout_, DesktopSize());
 }
 
 void TfrmLumenfall::keyPressEvent(QKeyEvent* event)
@@ -338,13 +404,70 @@ void TfrmLumenfall::mousePressEvent(QMouseEvent*)
         TryClose();
 }
 
-void TfrmLumenfall::mouseMoveEvent(QMouseEvent* event)
+void TfrmLumenfall::mouseMoveEvent(QMouseEvent* event) { PointerMoved(*this, event->position().toPoint()); }
+
+void TfrmLumenfall::enterEvent(QEnterEvent*) { PointerEntered(*this); }
+
+void TfrmLumenfall::PointerEntered(const QWidget& window)
+{
+    if (placement_ != TSaverPlacement::spFullScreen)
+        return;
+    if (&window != pointerWindow_) {
+        mouse_.Forget();
+        pointerWindow_ = &window;
+    }
+    if (cursorHidden_)
+        RefreshHiddenCursor();
+}
+
+void TfrmLumenfall::PointerMoved(const QWidget& window, QPoint at)
 {
     if (placement_ != TSaverPlacement::spFullScreen || ignoreMouseMove_)
         return;
-    const QPoint at = event->position().toPoint();
+    if (&window != pointerWindow_) {
+        mouse_.Forget();
+        pointerWindow_ = &window;
+    }
     if (mouse_.Moved(at.x(), at.y()))
         TryClose();
+}
+
+bool TfrmLumenfall::eventFilter(QObject* watched, QEvent* event)
+{
+    const auto output = std::find_if(outputs_.begin(), outputs_.end(),
+                                     [watched](const TOutputWindow& o) { return o.Window.get() == watched; });
+    if (output == outputs_.end())
+        return QWidget::eventFilter(watched, event);
+    QWidget& window = *output->Window;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        keyPressEvent(static_cast<QKeyEvent*>(event));
+        return true;
+    case QEvent::MouseButtonPress:
+        mousePressEvent(static_cast<QMouseEvent*>(event));
+        return true;
+    case QEvent::MouseMove:
+        PointerMoved(window, static_cast<QMouseEvent*>(event)->position().toPoint());
+        return true;
+    case QEvent::Enter:
+        PointerEntered(window);
+        return false;
+    case QEvent::Close:
+        // Closing any output's window is a request to end the whole show.
+        event->ignore();
+        close();
+        return true;
+    case QEvent::Resize:
+        UpdateLayout();
+        return false;
+    case QEvent::Paint: {
+        QPainter painter(&window);
+        PaintOutputArea(painter, show_, output->Layout, DesktopSize());
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 void TfrmLumenfall::closeEvent(QCloseEvent* event)
@@ -407,10 +530,12 @@ void TfrmLumenfall::FormClose()
         ShowCursor(true);
         cursorHidden_ = false;
     }
-    if (placement_ == TSaverPlacement::spFullScreen)
+    if (placement_ == TSaverPlacement::spFullScreen && windowSystem_.KeyboardGrab)
         releaseKeyboard();
     if (savingFeaturesWindow_)
         savingFeaturesWindow_->hide();
+    for (TOutputWindow& output : outputs_)
+        output.Window->hide();
 }
 
 void TfrmLumenfall::ShowSavingFeatures()
@@ -421,7 +546,7 @@ void TfrmLumenfall::ShowSavingFeatures()
         ShowCursor(true);
         cursorHidden_ = false;
     }
-    if (placement_ == TSaverPlacement::spFullScreen)
+    if (placement_ == TSaverPlacement::spFullScreen && windowSystem_.KeyboardGrab)
         releaseKeyboard();
     savingFeaturesWindow_->show();
     savingFeaturesWindow_->raise();
@@ -439,7 +564,8 @@ void TfrmLumenfall::ContinueSaving()
     ignoreCloseCount_ = 1;
     if (placement_ == TSaverPlacement::spFullScreen) {
         activateWindow();
-        grabKeyboard();
+        if (windowSystem_.KeyboardGrab)
+            grabKeyboard();
     }
 }
 
