@@ -18,6 +18,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -42,6 +43,7 @@ constexpr int kDefaultWindowHeight = 540;
 // How long a display-mode change may take to reach the screen list.
 constexpr int kModeChangeWaitMs = 1000;
 constexpr int kParentWatchMs = 1000;
+constexpr int kActivateDelayMs = 200;
 
 // Nice values standing for the idle, normal and high priority classes.
 constexpr int kPriorityNice[] = {19, 0, -10};
@@ -548,9 +550,26 @@ void TfrmLumenfall::ShowSavingFeatures()
     }
     if (placement_ == TSaverPlacement::spFullScreen && windowSystem_.KeyboardGrab)
         releaseKeyboard();
+    if (placement_ == TSaverPlacement::spFullScreen && windowSystem_.WindowPerOutput) {
+        // A compositor shows nothing above a full-screen window but the windows that belong
+        // to it: without this the features window stays hidden, and the show cannot end.
+        // It opens on the output whose window has the keyboard.
+        QWidget* owner = this;
+        for (const TOutputWindow& output : outputs_)
+            if (output.Window.get() == QApplication::activeWindow())
+                owner = output.Window.get();
+        savingFeaturesWindow_->winId();
+        savingFeaturesWindow_->windowHandle()->setTransientParent(owner->windowHandle());
+    }
     savingFeaturesWindow_->show();
     savingFeaturesWindow_->raise();
     savingFeaturesWindow_->activateWindow();
+    if (windowSystem_.WindowPerOutput)
+        // The compositor hands over the keyboard only to a window it has shown.
+        QTimer::singleShot(kActivateDelayMs, savingFeaturesWindow_.get(), [this] {
+            if (savingFeaturesWindow_->isVisible())
+                savingFeaturesWindow_->activateWindow();
+        });
 }
 
 void TfrmLumenfall::ContinueSaving()

@@ -150,16 +150,24 @@ public:
 
     QJsonArray Outputs() const { return Query("get_outputs").array(); }
 
-    // The output of each window of the program, and whether it is full screen there.
-    std::vector<std::pair<QString, bool>> ProgramWindows() const
+    struct TWindow {
+        QString Output;
+        QString Title;
+        bool FullScreen = false;
+        bool Visible = false;
+    };
+
+    // The windows of the program, tiled, full-screen and floating.
+    std::vector<TWindow> ProgramWindows() const
     {
-        std::vector<std::pair<QString, bool>> windows;
+        std::vector<TWindow> windows;
         const std::function<void(const QJsonObject&, const QString&)> walk = [&](const QJsonObject& node,
                                                                                  QString output) {
             if (node["type"] == "output")
                 output = node["name"].toString();
-            if (node["type"] == "con" && node["app_id"] == "lumenfall")
-                windows.emplace_back(output, node["fullscreen_mode"].toInt() == 1);
+            if (node["type"].toString().endsWith("con") && node["app_id"] == "lumenfall")
+                windows.push_back({output, node["name"].toString(), node["fullscreen_mode"].toInt() == 1,
+                                   node["visible"].toBool()});
             for (const char* children : {"nodes", "floating_nodes"})
                 for (const QJsonValue child : node[children].toArray())
                     walk(child.toObject(), output);
@@ -271,9 +279,9 @@ protected:
         return WaitFor(
             [&] {
                 std::set<QString> outputs;
-                for (const auto& [output, fullScreen] : sway->ProgramWindows())
-                    if (fullScreen)
-                        outputs.insert(output);
+                for (const THeadlessSway::TWindow& window : sway->ProgramWindows())
+                    if (window.FullScreen && window.Visible)
+                        outputs.insert(window.Output);
                 return outputs == kOutputs;
             },
             kStartMs);
@@ -354,13 +362,31 @@ TEST_F(WaylandSessionTest, TheShowRunsInAWindow)
 {
     StartProgram({"--window"});
     ASSERT_TRUE(WaitFor([&] { return !sway->ProgramWindows().empty(); }, kStartMs)) << Output().toStdString();
-    const auto [output, fullScreen] = sway->ProgramWindows()[0];
-    EXPECT_FALSE(fullScreen);
+    const THeadlessSway::TWindow window = sway->ProgramWindows()[0];
+    EXPECT_FALSE(window.FullScreen);
     // Tiled, not full screen: a see-through frame would show the desktop behind it.
-    EXPECT_TRUE(WaitFor([&] { return sway->LitPixels(output) > kLit; }, kStartMs)) << "an opaque show";
+    EXPECT_TRUE(WaitFor([&] { return sway->LitPixels(window.Output) > kLit; }, kStartMs)) << "an opaque show";
     // Keys other than the hot key leave a window alone; the window manager closes it.
     sway->Run("swaymsg", {"[app_id=lumenfall]", "kill"});
     EXPECT_TRUE(Ends(5000)) << Output().toStdString();
+}
+
+TEST_F(WaylandSessionTest, TheFeaturesWindowShowsAboveTheFullScreenShow)
+{
+    StartProgram({"/s"});
+    ASSERT_TRUE(FullScreenOnBothOutputs()) << Output().toStdString();
+    int exitCode = 0;
+    sway->Run("wtype", {"-s", "1000", "-M", "ctrl", "-k", "s", "-m", "ctrl"}, &exitCode);
+    ASSERT_EQ(exitCode, 0);
+    // Hidden behind the show, the window could not be closed and the show could not end.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            for (const THeadlessSway::TWindow& window : sway->ProgramWindows())
+                if (window.Title == "Saving features" && window.Visible)
+                    return true;
+            return false;
+        },
+        kStartMs));
 }
 
 } // namespace
