@@ -13,12 +13,12 @@
 #include "sequencing/Sequencer.h"
 #include "util/WindowsTool.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileDialog>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>

@@ -12,7 +12,6 @@
 #include "platform/WindowSystem.h"
 
 #include <QAction>
-#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
