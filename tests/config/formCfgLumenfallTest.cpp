@@ -266,6 +266,22 @@ TEST(CfgHelp, RelativeGuideIsFoundBesideTheMachineHive)
     EXPECT_EQ(HelpTopicUrl("/x/guide.html", 12345).fragment(), "");
 }
 
+TEST(CfgHelp, EveryTopicIsAnAnchorOfTheGuide)
+{
+    const char* data = std::getenv("LUMENFALL_TEST_DATA");
+    ASSERT_NE(data, nullptr);
+    // The test data folder is tests/data of the source tree.
+    const auto source = std::filesystem::path(data).lexically_normal().parent_path().parent_path();
+    std::ifstream in(source / "data" / "help" / "index.html");
+    const std::string guide{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(guide.empty());
+    for (const int context : {hcWaveComponent, hcOverview, hcAboutText, hcLogoPicture, hcGeneral, hcWaves, hcLogos, hcTexts}) {
+        const std::string anchor = HelpAnchor(context).toStdString();
+        EXPECT_FALSE(anchor.empty()) << context;
+        EXPECT_NE(guide.find("id=\"" + anchor + "\""), std::string::npos) << anchor;
+    }
+}
+
 TEST(CfgDialogRun, NotInstalledSaysSoAndEndsWithStatus2)
 {
     TTemporaryHives hives("notinstalled");
