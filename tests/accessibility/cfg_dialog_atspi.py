@@ -3,9 +3,10 @@
 UI-automation tool would: finds the pages and buttons by their accessible names, changes the
 wave duration, and checks what "Cancel", "Ok" and "About" do.
 
-Run under an X server and a D-Bus session (CTest does: xvfb-run dbus-run-session), with the
-program to test as the only argument. The user hive is a scratch file; the program finds the
-machine hive staged in the build folder."""
+Run inside a D-Bus session (CTest does: dbus-run-session -- cfg_dialog_atspi.py PROGRAM). The
+script starts an Xvfb server of its own on a display number the server picks, so that parallel
+test runs never race for one. The user hive is a scratch file; the program finds the machine
+hive staged in the build folder."""
 
 import os
 import shutil
@@ -14,10 +15,8 @@ import sys
 import tempfile
 import time
 
-import pyatspi
-
 PROGRAM = sys.argv[1]
-TIMEOUT = 30.0
+TIMEOUT = 20.0
 
 
 def wait_for(what, find):
@@ -74,8 +73,19 @@ def select_page(dialog, name):
 
 class Dialog:
     def __init__(self, env):
-        self.process = subprocess.Popen([PROGRAM, "/c"], env=env)
-        self.window = wait_for("the window \"Lumenfall\"", lambda: window(pyatspi.ROLE_DIALOG, "Lumenfall"))
+        # An application that starts while the bus's registry is still coming up can miss
+        # being listed; a second start is then listed.
+        for attempt in range(2):
+            self.process = subprocess.Popen([PROGRAM, "/c"], env=env)
+            try:
+                self.window = wait_for("the window \"Lumenfall\"", lambda: window(pyatspi.ROLE_DIALOG, "Lumenfall"))
+                return
+            except AssertionError:
+                self.process.kill()
+                self.process.wait()
+                if attempt == 1:
+                    raise
+                print("the dialog was not listed on the bus; starting it again")
 
     def button(self, name):
         return wait_for("button " + name, lambda: find(self.window, pyatspi.ROLE_PUSH_BUTTON, name))
@@ -112,10 +122,29 @@ def hive_text(path):
         return f.read()
 
 
+def start_x_server():
+    """Xvfb on a free display; its number comes back through a pipe."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                              pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as pipe:
+        number = pipe.readline().strip()
+    if not number:
+        raise AssertionError("Xvfb did not start")
+    os.environ["DISPLAY"] = ":" + number
+    return server
+
+
 def main():
+    # The bus and its registry answer before the first program starts.
+    pyatspi.Registry.getDesktop(0).childCount  # blocks until the registry answers
     scratch = tempfile.mkdtemp(prefix="lumenfall-atspi-")
     env = dict(os.environ)
     env["LUMENFALL_USER_HIVE"] = os.path.join(scratch, "user.reg")
+    # The single-instance socket lives in the temporary folder: a private one keeps other
+    # instances on this machine out of the test.
+    env["TMPDIR"] = scratch
     env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
     env["QT_QPA_PLATFORM"] = "xcb"
     hive = env["LUMENFALL_USER_HIVE"]
@@ -159,4 +188,9 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    x_server = start_x_server()
+    try:
+        import pyatspi  # after DISPLAY is set: the bus may be announced on the display
+        main()
+    finally:
+        x_server.terminate()
