@@ -142,9 +142,6 @@ def main():
     scratch = tempfile.mkdtemp(prefix="lumenfall-atspi-")
     env = dict(os.environ)
     env["LUMENFALL_USER_HIVE"] = os.path.join(scratch, "user.reg")
-    # The single-instance socket lives in the temporary folder: a private one keeps other
-    # instances on this machine out of the test.
-    env["TMPDIR"] = scratch
     env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
     env["QT_QPA_PLATFORM"] = "xcb"
     hive = env["LUMENFALL_USER_HIVE"]
