@@ -132,6 +132,22 @@ TEST_F(CfgDialog, OkStoresExactlyThePagesSettings)
     EXPECT_EQ(stored.ActiveLogo.ParticleCount, logoBefore.ParticleCount);
 }
 
+TEST_F(CfgDialog, OkThatCannotStoreKeepsTheDialogOpen)
+{
+    Open();
+    dialog->show();
+    general().txtWaveDuration->setValue(61);
+    // A folder where the user hive should be: nothing can be written.
+    std::filesystem::remove(setup.UserHive());
+    std::filesystem::create_directory(setup.UserHive());
+    MessageBoxWatcher boxes;
+    ui().cmdOk->click();
+    EXPECT_FALSE(boxes.texts.empty());
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->PreviewTimer().isActive());
+    EXPECT_EQ(dialog->Settings().WaveDuration, 61);
+}
+
 TEST_F(CfgDialog, CancelLeavesTheUserHiveAsItWas)
 {
     Open();
