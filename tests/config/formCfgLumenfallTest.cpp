@@ -284,11 +284,8 @@ TEST(CfgHelp, RelativeGuideIsFoundBesideTheMachineHive)
 
 TEST(CfgHelp, EveryTopicIsAnAnchorOfTheGuide)
 {
-    const char* data = std::getenv("LUMENFALL_TEST_DATA");
-    ASSERT_NE(data, nullptr);
-    // The test data folder is tests/data of the source tree.
-    const auto source = std::filesystem::path(data).lexically_normal().parent_path().parent_path();
-    std::ifstream in(source / "data" / "help" / "index.html");
+    // The build stages the guide from the source tree.
+    std::ifstream in(std::filesystem::path(LUMENFALL_TEST_BUILD_DIR) / "share" / "lumenfall" / "help" / "index.html");
     const std::string guide{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     ASSERT_FALSE(guide.empty());
     for (const int context : {hcWaveComponent, hcOverview, hcAboutText, hcLogoPicture, hcGeneral, hcWaves, hcLogos, hcTexts}) {
