@@ -38,7 +38,12 @@ constexpr int kStartMs = 15000;
 // Bright pixels that show the wave in a screenshot.
 constexpr int64_t kLit = 100;
 
-QString BuildFile(const char* relative) { return QDir(qEnvironmentVariable("LUMENFALL_BUILD_DIR")).filePath(relative); }
+// A file of the build folder, unless LUMENFALL_BUILD_DIR names another.
+QString BuildFile(const char* relative)
+{
+    const QString overridden = qEnvironmentVariable("LUMENFALL_BUILD_DIR");
+    return QDir(overridden.isEmpty() ? QString(LUMENFALL_TEST_BUILD_DIR) : overridden).filePath(relative);
+}
 
 // Polls, running the event loop in between: processes end and connections arrive through it.
 bool WaitFor(const std::function<bool()>& condition, int milliseconds)
@@ -233,12 +238,13 @@ protected:
         installation.settings.MultiMonitorMode = TMultiMonitorMode::mmAnimateEach;
         installation.wave.ParticleCount = 4000; // a solid line, easy to see in a screenshot
         installation.Install();
-        // An X11 display of our own: the program must never connect to it.
-        x11.setSocketOptions(QLocalServer::WorldAccessOption);
+        // An X11 display of our own, on the first free number: the program must never connect
+        // to it.
         QDir().mkpath("/tmp/.X11-unix");
-        const QString x11Socket = QString("/tmp/.X11-unix/X%1").arg(kX11Display);
-        QLocalServer::removeServer(x11Socket);
-        ASSERT_TRUE(x11.listen(x11Socket));
+        for (x11Display = kFirstX11Display; x11Display < kFirstX11Display + 100; ++x11Display)
+            if (x11.listen(QString("/tmp/.X11-unix/X%1").arg(x11Display)))
+                break;
+        ASSERT_TRUE(x11.isListening()) << "no free X11 display number for the check";
         // A file, not a pipe: a full pipe would stop the program.
         saver.setProcessChannelMode(QProcess::MergedChannels);
         saver.setStandardOutputFile(OutputFile());
@@ -265,7 +271,7 @@ protected:
     void StartProgram(const QStringList& arguments, bool waylandDebug = false)
     {
         QProcessEnvironment environment = sway->ClientEnvironment();
-        environment.insert("DISPLAY", QString(":%1").arg(kX11Display));
+        environment.insert("DISPLAY", QString(":%1").arg(x11Display));
         if (waylandDebug)
             environment.insert("WAYLAND_DEBUG", "1");
         saver.setProcessEnvironment(environment);
@@ -308,8 +314,9 @@ protected:
         ASSERT_EQ(exitCode, 0) << "the virtual pointer failed";
     }
 
-    static constexpr int kX11Display = 87;
+    static constexpr int kFirstX11Display = 87;
     static inline THeadlessSway* sway = nullptr;
+    int x11Display = 0;
     ShowInstallation installation;
     QLocalServer x11;
     QProcess saver;
