@@ -3,7 +3,6 @@
 #include "graphics/GfxTool.h"
 #include "host/MouseCursor.h"
 #include "host/MultimediaTools.h"
-#include "host/OutputArea.h"
 #include "host/ScreenSaverUtils.h"
 #include "platform/X11Windows.h"
 #include "host/formPassword.h"
@@ -28,8 +27,6 @@
 #include <QWindow>
 
 #include <sys/resource.h>
-
-#include <algorithm>
 
 namespace {
 
@@ -86,10 +83,12 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow, T
         if (windowSystem_.BypassWindowManager)
             flags |= Qt::X11BypassWindowManagerHint;
         setWindowFlags(flags);
-        if (windowSystem_.WindowPerOutput)
-            CreateOutputWindows();
-        else
+        if (windowSystem_.WindowPerOutput) {
+            screen_ = QGuiApplication::primaryScreen();
+            outputs_.Create(screen_, windowFlags(), windowTitle(), this);
+        } else {
             setGeometry(VirtualDesktop());
+        }
     } else if (placement_ == TSaverPlacement::spWindow) {
         resize(kDefaultWindowWidth, kDefaultWindowHeight);
     }
@@ -113,7 +112,7 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow, T
 TfrmLumenfall::~TfrmLumenfall()
 {
     frameTimer_.stop();
-    outputs_.clear();
+    outputs_.Clear();
     if (cursorHidden_)
         ShowCursor(true);
     RestoreDisplayMode();
@@ -141,24 +140,6 @@ void TfrmLumenfall::Start()
         tmrStartAnim_.start();
 }
 
-void TfrmLumenfall::CreateOutputWindows()
-{
-    screen_ = QGuiApplication::primaryScreen();
-    for (QScreen* screen : QGuiApplication::screens()) {
-        if (screen == screen_)
-            continue;
-        TOutputWindow output;
-        output.Window = std::make_unique<QWidget>(nullptr, windowFlags());
-        output.Window->setWindowTitle(windowTitle());
-        output.Window->setAttribute(Qt::WA_OpaquePaintEvent);
-        output.Window->setMouseTracking(true);
-        output.Window->setFocusPolicy(Qt::StrongFocus);
-        output.Window->installEventFilter(this);
-        output.Screen = screen;
-        outputs_.push_back(std::move(output));
-    }
-}
-
 void TfrmLumenfall::ShowFullScreen()
 {
     if (!windowSystem_.WindowPerOutput) {
@@ -169,24 +150,15 @@ void TfrmLumenfall::ShowFullScreen()
             grabKeyboard();
         return;
     }
-    // The compositor ignores positions: a window reaches an output through its screen.
-    const auto showOn = [](QWidget& window, QScreen* screen) {
-        if (screen) {
-            window.setScreen(screen);
-            window.setGeometry(screen->geometry());
-        }
-        window.showFullScreen();
-    };
-    for (TOutputWindow& output : outputs_)
-        showOn(*output.Window, output.Screen);
-    showOn(*this, screen_);
+    outputs_.ShowFullScreen();
+    ShowFullScreenOn(*this, screen_);
     activateWindow();
 }
 
 std::vector<QWidget*> TfrmLumenfall::OutputWindows() const
 {
     std::vector<QWidget*> windows;
-    for (const TOutputWindow& output : outputs_)
+    for (const TOutputWindows::TOutput& output : outputs_.Outputs())
         windows.push_back(output.Window.get());
     return windows;
 }
@@ -310,8 +282,7 @@ void TfrmLumenfall::NextFrame()
             // event loop, and the next frame is tried.
         }
         update();
-        for (TOutputWindow& output : outputs_)
-            output.Window->update();
+        outputs_.Update();
     }
     ScheduleNextFrame();
 }
@@ -374,7 +345,7 @@ void TfrmLumenfall::UpdateLayout()
     const QSize desktop = DesktopSize();
     const TBlankerSettings* shown = show_.Current() ? &show_.Settings() : nullptr;
     layout_ = LayOutArea(AreaOf(screen_), monitors, desktop, shown);
-    for (TOutputWindow& output : outputs_)
+    for (TOutputWindows::TOutput& output : outputs_.Outputs())
         output.Layout = LayOutArea(AreaOf(output.Screen), monitors, desktop, shown);
 }
 
@@ -437,9 +408,8 @@ void TfrmLumenfall::PointerMoved(const QWidget& window, QPoint at)
 
 bool TfrmLumenfall::eventFilter(QObject* watched, QEvent* event)
 {
-    const auto output = std::find_if(outputs_.begin(), outputs_.end(),
-                                     [watched](const TOutputWindow& o) { return o.Window.get() == watched; });
-    if (output == outputs_.end())
+    TOutputWindows::TOutput* output = outputs_.Find(watched);
+    if (!output)
         return QWidget::eventFilter(watched, event);
     QWidget& window = *output->Window;
     switch (event->type()) {
@@ -537,8 +507,7 @@ void TfrmLumenfall::FormClose()
         releaseKeyboard();
     if (savingFeaturesWindow_)
         savingFeaturesWindow_->hide();
-    for (TOutputWindow& output : outputs_)
-        output.Window->hide();
+    outputs_.Hide();
 }
 
 void TfrmLumenfall::ShowSavingFeatures()
@@ -555,10 +524,8 @@ void TfrmLumenfall::ShowSavingFeatures()
         // A compositor shows nothing above a full-screen window but the windows that belong
         // to it: without this the features window stays hidden, and the show cannot end.
         // It opens on the output whose window has the keyboard.
-        QWidget* owner = this;
-        for (const TOutputWindow& output : outputs_)
-            if (output.Window.get() == QApplication::activeWindow())
-                owner = output.Window.get();
+        const TOutputWindows::TOutput* active = outputs_.Find(QApplication::activeWindow());
+        QWidget* owner = active ? active->Window.get() : this;
         savingFeaturesWindow_->winId();
         savingFeaturesWindow_->windowHandle()->setTransientParent(owner->windowHandle());
     }

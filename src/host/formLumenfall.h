@@ -8,6 +8,7 @@
 
 #include "host/OutputArea.h"
 #include "host/SaverInput.h"
+#include "host/formOutputWindows.h"
 #include "host/SaverShow.h"
 #include "platform/WindowSystem.h"
 
@@ -104,7 +105,6 @@ protected:
 
 private:
     void FormShow();
-    void CreateOutputWindows();
     void ShowFullScreen();
     // The rectangle of the desktop that the window of an output covers; the window's own
     // rectangle without a screen (one window for the whole desktop, or not full screen).
@@ -123,12 +123,6 @@ private:
     void FormClose();
     void RestoreDisplayMode();
     QString RunScreenshotDialog();
-
-    struct TOutputWindow {
-        std::unique_ptr<QWidget> Window;
-        QScreen* Screen = nullptr;
-        TOutputArea Layout;
-    };
 
     TSaverPlacement placement_;
     uint64_t parentWindow_;
@@ -151,6 +145,6 @@ private:
     const QWidget* pointerWindow_ = nullptr;
     // With a window per output: this window's screen and the further outputs' windows.
     QScreen* screen_ = nullptr;
-    std::vector<TOutputWindow> outputs_;
+    TOutputWindows outputs_;
     TOutputArea layout_;
 };
