@@ -309,15 +309,21 @@ std::vector<TMonitor> TfrmLumenfall::Monitors() const
 
 QSize TfrmLumenfall::DesktopSize() const
 {
-    return placement_ == TSaverPlacement::spFullScreen ? VirtualDesktop().size() : size();
+    // In the monitors' units, whatever the window's own are.
+    QRect desktop;
+    for (const TMonitor& m : Monitors())
+        desktop |= QRect(0, 0, m.Left + m.Width, m.Top + m.Height);
+    return desktop.size();
 }
 
-QRect TfrmLumenfall::AreaOf(const QScreen* screen) const
+QRect TfrmLumenfall::AreaOf(const QScreen* screen, const std::vector<TMonitor>& monitors) const
 {
     // One window covering the desktop, or a window of its own, shows all of it at its size.
-    if (!screen)
+    const qsizetype index = screen ? QGuiApplication::screens().indexOf(screen) : -1;
+    if (index < 0 || size_t(index) >= monitors.size())
         return rect();
-    return screen->geometry().translated(-VirtualDesktop().topLeft());
+    const TMonitor& monitor = monitors[size_t(index)];
+    return QRect(monitor.Left, monitor.Top, monitor.Width, monitor.Height);
 }
 
 QRect TfrmLumenfall::VirtualDesktop() const
@@ -344,9 +350,9 @@ void TfrmLumenfall::UpdateLayout()
     const std::vector<TMonitor> monitors = Monitors();
     const QSize desktop = DesktopSize();
     const TBlankerSettings* shown = show_.Current() ? &show_.Settings() : nullptr;
-    layout_ = LayOutArea(AreaOf(screen_), monitors, desktop, shown);
+    layout_ = LayOutArea(AreaOf(screen_, monitors), monitors, desktop, shown);
     for (TOutputWindows::TOutput& output : outputs_.Outputs())
-        output.Layout = LayOutArea(AreaOf(output.Screen), monitors, desktop, shown);
+        output.Layout = LayOutArea(AreaOf(output.Screen, monitors), monitors, desktop, shown);
 }
 
 void TfrmLumenfall::paintEvent(QPaintEvent*)

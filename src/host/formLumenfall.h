@@ -106,9 +106,10 @@ protected:
 private:
     void FormShow();
     void ShowFullScreen();
-    // The rectangle of the desktop that the window of an output covers; the window's own
-    // rectangle without a screen (one window for the whole desktop, or not full screen).
-    QRect AreaOf(const QScreen* screen) const;
+    // The rectangle of the desktop that the window of an output covers, as its entry of the
+    // monitors (which follow the screen list); the window's own rectangle without a screen
+    // (one window for the whole desktop, or not full screen).
+    QRect AreaOf(const QScreen* screen, const std::vector<TMonitor>& monitors) const;
     // Positions are local to each window: the first report in another window only records.
     void PointerEntered(const QWidget& window);
     void PointerMoved(const QWidget& window, QPoint at);
