@@ -128,12 +128,12 @@ float ReadWaveStartPos()
 
 void StoreWaveStartPos(float pos)
 {
+    // The accessor saves when it goes: a settings file that cannot be written is reported
+    // there, once, and the caller goes on.
     TRegistry reg(KEY_ALL_ACCESS);
     reg.SetRootKey(HKEY_CURRENT_USER);
-    if (reg.KeyExists(std::string("\\") + kSettingsKey) && reg.OpenKey(std::string("\\") + kSettingsKey, false)) {
+    if (reg.KeyExists(std::string("\\") + kSettingsKey) && reg.OpenKey(std::string("\\") + kSettingsKey, false))
         reg.WriteFloat("WaveStartPos", pos);
-        reg.CloseKey();
-    }
 }
 
 TSaverShow::TSaverShow() = default;
@@ -189,6 +189,9 @@ void TSaverShow::BuildRastersAndWorld(int32_t width, int32_t height)
 
 void TSaverShow::BuildShow()
 {
+    // A rebuild (the window's size changed) stops the running items before their systems go.
+    if (controler_)
+        controler_->Stop();
     const int32_t w = settings_.ActiveWave->Width, h = settings_.ActiveWave->Height;
     BuildRastersAndWorld(w, h);
     secondaryRaster_ = std::make_unique<TDIBRaster>(w, h);

@@ -38,7 +38,8 @@ constexpr int kDefaultWindowWidth = 960;
 constexpr int kDefaultWindowHeight = 540;
 // How long a display-mode change may take to reach the screen list.
 constexpr int kModeChangeWaitMs = 1000;
-constexpr int kParentWatchMs = 1000;
+// A few frames: a parent that changes its size gets a new show that soon.
+constexpr int kParentWatchMs = 100;
 
 // Nice values standing for the idle, normal and high priority classes.
 constexpr int kPriorityNice[] = {19, 0, -10};
@@ -77,6 +78,13 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
         savingFeaturesWindow_ = std::make_unique<TfrmSavingFeatures>(
             TSavingFeaturesActions{&acShowFPS, &acShowParticleSystemName, &acSaveScreenshot, &acContinueSaving});
     if (placement_ == TSaverPlacement::spFullScreen) {
+        // The saver is above every window the window manager keeps: the features window is
+        // placed by the program too, so that it can be raised above the saver and given the
+        // keyboard, with any window manager or none.
+        savingFeaturesWindow_->setWindowFlags(savingFeaturesWindow_->windowFlags() | Qt::WindowStaysOnTopHint |
+                                              Qt::X11BypassWindowManagerHint);
+    }
+    if (placement_ == TSaverPlacement::spFullScreen) {
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                        Qt::X11BypassWindowManagerHint);
         setGeometry(VirtualDesktop());
@@ -89,10 +97,7 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
     connect(&tmrStartAnim_, &QTimer::timeout, this, &TfrmLumenfall::StartAnimation);
     // The program whose window holds the show may destroy it without telling us.
     parentWatch_.setInterval(kParentWatchMs);
-    connect(&parentWatch_, &QTimer::timeout, this, [this] {
-        if (!X11WindowSize(parentWindow_))
-            close();
-    });
+    connect(&parentWatch_, &QTimer::timeout, this, &TfrmLumenfall::FollowParent);
     frameTimer_.setSingleShot(true);
     frameTimer_.setTimerType(Qt::PreciseTimer);
     connect(&frameTimer_, &QTimer::timeout, this, &TfrmLumenfall::NextFrame);
@@ -117,8 +122,10 @@ void TfrmLumenfall::Start()
         return;
     started_ = true;
     if (parentWindow_ != 0) {
-        if (const auto size = X11WindowSize(parentWindow_))
+        if (const auto size = X11WindowSize(parentWindow_)) {
+            parentSize_ = QSize(size->Width, size->Height);
             EmbedIntoParent(size->Width, size->Height);
+        }
         parentWatch_.start();
     }
     FormShow();
@@ -146,6 +153,8 @@ void TfrmLumenfall::FormShow()
         }
         if (placement_ == TSaverPlacement::spEmbedded)
             ApplyProcessPriority();
+        loadedWave_ = std::make_unique<TWaveConfig>();
+        loadedWave_->Assign(show_.ActiveWave());
         int32_t baseWidth = kBaseWidth, baseHeight = kBaseHeight;
         BaseSize(baseWidth, baseHeight);
         show_.PrepareWave(baseWidth, baseHeight, waveStartPos_);
@@ -209,17 +218,18 @@ void TfrmLumenfall::BaseSize(int32_t& width, int32_t& height)
 {
     switch (placement_) {
     case TSaverPlacement::spFullScreen: {
-        const QSize size = show_.Settings().MultiMonitorMode == TMultiMonitorMode::mmStretchOverAll || !QGuiApplication::primaryScreen()
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        const QSize size = show_.Settings().MultiMonitorMode == TMultiMonitorMode::mmStretchOverAll || !primary
                                ? VirtualDesktop().size()
-                               : QGuiApplication::primaryScreen()->size();
-        width = size.width();
-        height = size.height();
+                               : primary->size();
+        width = qRound(size.width() * PixelRatio());
+        height = qRound(size.height() * PixelRatio());
         break;
     }
     case TSaverPlacement::spWindow:
     case TSaverPlacement::spEmbedded:
-        width = this->width();
-        height = this->height();
+        width = DeviceSize().width();
+        height = DeviceSize().height();
         break;
     case TSaverPlacement::spPreview:
         break;
@@ -263,16 +273,30 @@ void TfrmLumenfall::ScheduleNextFrame()
 
 std::vector<TMonitor> TfrmLumenfall::Monitors() const
 {
+    const QSize device = DeviceSize();
     if (placement_ != TSaverPlacement::spFullScreen)
-        return {TMonitor{0, 0, width(), height(), true}};
+        return {TMonitor{0, 0, device.width(), device.height(), true}};
     const QRect desktop = VirtualDesktop();
     const QScreen* primary = QGuiApplication::primaryScreen();
+    const qreal ratio = PixelRatio();
     std::vector<TMonitor> monitors;
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect g = screen->geometry().translated(-desktop.topLeft());
-        monitors.push_back({g.x(), g.y(), g.width(), g.height(), screen == primary});
+        monitors.push_back({qRound(g.x() * ratio), qRound(g.y() * ratio), qRound(g.width() * ratio),
+                            qRound(g.height() * ratio), screen == primary});
     }
     return monitors;
+}
+
+qreal TfrmLumenfall::PixelRatio() const { return devicePixelRatioF(); }
+
+QSize TfrmLumenfall::DeviceSize() const
+{
+    // A foreign parent's size is known in device pixels; rounding it through the window's
+    // own coordinates could lose a pixel.
+    if (parentWindow_ != 0 && parentSize_.isValid())
+        return parentSize_;
+    return QSize(qRound(width() * PixelRatio()), qRound(height() * PixelRatio()));
 }
 
 QRect TfrmLumenfall::VirtualDesktop() const
@@ -289,7 +313,38 @@ void TfrmLumenfall::EmbedIntoParent(int32_t width, int32_t height)
     setAttribute(Qt::WA_NativeWindow);
     create();
     windowHandle()->setParent(parent);
-    setGeometry(0, 0, width, height);
+    setGeometry(0, 0, qRound(width / PixelRatio()), qRound(height / PixelRatio()));
+}
+
+void TfrmLumenfall::FollowParent()
+{
+    const auto size = X11WindowSize(parentWindow_);
+    if (!size) {
+        close();
+        return;
+    }
+    const QSize now(size->Width, size->Height);
+    if (now == parentSize_)
+        return;
+    parentSize_ = now;
+    setGeometry(0, 0, qRound(now.width() / PixelRatio()), qRound(now.height() / PixelRatio()));
+    RebuildShow();
+}
+
+void TfrmLumenfall::RebuildShow()
+{
+    if (!loadedWave_ || !show_.Current())
+        return;
+    // The wave goes on where it was; the items start again from the first.
+    const float pos = show_.WaveSystem() ? show_.WaveSystem()->Pos : waveStartPos_;
+    show_.ActiveWave().Assign(*loadedWave_);
+    int32_t baseWidth = kBaseWidth, baseHeight = kBaseHeight;
+    BaseSize(baseWidth, baseHeight);
+    show_.PrepareWave(baseWidth, baseHeight, pos);
+    show_.ActiveWave().Pos = pos;
+    BuildShow();
+    UpdateLayout();
+    update();
 }
 
 void TfrmLumenfall::resizeEvent(QResizeEvent*) { UpdateLayout(); }
@@ -298,21 +353,24 @@ void TfrmLumenfall::UpdateLayout()
 {
     monitors_ = Monitors();
     // Parts of the window that no monitor shows the frame on stay black.
-    uncovered_ = QRegion(rect());
+    const QSize device = DeviceSize();
+    uncovered_ = QRegion(QRect(QPoint(0, 0), device));
     if (!show_.Current())
         return;
     for (const TPresentOp& op : ComposeFrame(show_.Settings(), show_.ActiveWave().Width, show_.ActiveWave().Height,
-                                             monitors_, width(), height()))
+                                             monitors_, device.width(), device.height()))
         uncovered_ -= QRect(op.Clip.Left, op.Clip.Top, op.Clip.Width, op.Clip.Height);
 }
 
 void TfrmLumenfall::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    // Drawn in device pixels: one raster pixel on one pixel of the screen.
+    painter.scale(1 / PixelRatio(), 1 / PixelRatio());
     for (const QRect& part : uncovered_)
         painter.fillRect(part, Qt::black);
     if (show_.Current())
-        show_.PresentFrame(painter, monitors_, width(), height());
+        show_.PresentFrame(painter, monitors_, DeviceSize().width(), DeviceSize().height());
 }
 
 void TfrmLumenfall::keyPressEvent(QKeyEvent* event)
@@ -342,7 +400,8 @@ void TfrmLumenfall::mouseMoveEvent(QMouseEvent* event)
 {
     if (placement_ != TSaverPlacement::spFullScreen || ignoreMouseMove_)
         return;
-    const QPoint at = event->position().toPoint();
+    // The threshold counts pixels of the screen.
+    const QPoint at = (event->position() * PixelRatio()).toPoint();
     if (mouse_.Moved(at.x(), at.y()))
         TryClose();
 }
@@ -393,9 +452,12 @@ void TfrmLumenfall::EndShow()
 
 void TfrmLumenfall::PrepareClose()
 {
+    FormClose();
+    // Out of the way first: a settings file that cannot be written is reported in a box.
+    if (placement_ == TSaverPlacement::spFullScreen)
+        hide();
     if (show_.WaveSystem() && placement_ != TSaverPlacement::spPreview)
         StoreWaveStartPos(show_.WaveSystem()->Pos);
-    FormClose();
 }
 
 void TfrmLumenfall::FormClose()
@@ -423,6 +485,12 @@ void TfrmLumenfall::ShowSavingFeatures()
     }
     if (placement_ == TSaverPlacement::spFullScreen)
         releaseKeyboard();
+    if (placement_ == TSaverPlacement::spFullScreen) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        savingFeaturesWindow_->adjustSize();
+        if (screen)
+            savingFeaturesWindow_->move(screen->geometry().center() - savingFeaturesWindow_->rect().center());
+    }
     savingFeaturesWindow_->show();
     savingFeaturesWindow_->raise();
     savingFeaturesWindow_->activateWindow();

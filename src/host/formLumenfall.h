@@ -19,6 +19,7 @@
 
 class QLabel;
 class TfrmSavingFeatures;
+class TWaveConfig;
 
 enum class TSaverPlacement : uint8_t {
     spFullScreen, // the screen saver: borderless and top-most over every monitor
@@ -66,7 +67,7 @@ public:
     QAction acContinueSaving{"Continue"};
 
 protected:
-    // The size in pixels that the preset's percentages refer to.
+    // The size in device pixels that the preset's percentages refer to.
     virtual void BaseSize(int32_t& width, int32_t& height);
     virtual void BuildShow();
     // Starts the frames.
@@ -81,10 +82,16 @@ protected:
     // Recomputes the monitors and the black rest after a change of size or show.
     void UpdateLayout();
 
-    // The monitors of the area the window covers, relative to its top-left corner.
+    // The monitors of the area the window covers, relative to its top-left corner, in device
+    // pixels: the rasters have one pixel per pixel of the screen at any scale factor.
     std::vector<TMonitor> Monitors() const;
     QRect VirtualDesktop() const;
+    // Device pixels per coordinate unit of the window.
+    qreal PixelRatio() const;
+    // The window's size in device pixels.
+    QSize DeviceSize() const;
     uint64_t ParentWindow() const { return parentWindow_; }
+    // width x height: the parent's size in device pixels.
     void EmbedIntoParent(int32_t width, int32_t height);
     QLabel* lblError() const { return lblError_; }
 
@@ -102,6 +109,10 @@ private:
     void PrepareClose();
     void FormClose();
     void RestoreDisplayMode();
+    // A foreign parent that went away closes the window; one that changed its size gets the
+    // show rebuilt at the new size.
+    void FollowParent();
+    void RebuildShow();
     QString RunScreenshotDialog();
 
     TSaverPlacement placement_;
@@ -109,6 +120,9 @@ private:
     TSaverShow show_;
     QLabel* lblError_;
     std::unique_ptr<TfrmSavingFeatures> savingFeaturesWindow_;
+    // The active wave as loaded (sizes in percent), for rebuilding at another size.
+    std::unique_ptr<TWaveConfig> loadedWave_;
+    QSize parentSize_;
     QTimer parentWatch_;
     QTimer frameTimer_;
     uint32_t lastFrameTime_ = 0;

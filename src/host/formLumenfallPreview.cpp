@@ -26,7 +26,7 @@ void TfrmLumenfallPreview::BuildShow()
         return;
     }
     Show().BuildPreview(0, 0);
-    resize(Show().ActiveWave().Width, Show().ActiveWave().Height);
+    resize(qRound(Show().ActiveWave().Width / PixelRatio()), qRound(Show().ActiveWave().Height / PixelRatio()));
 }
 
 void TfrmLumenfallPreview::StartAnimation() { stepTimer_.start(); }
@@ -41,9 +41,10 @@ void TfrmLumenfallPreview::StepFrame()
 void TfrmLumenfallPreview::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    painter.scale(1 / PixelRatio(), 1 / PixelRatio());
     const TDIBRaster* raster = Show().Current();
     if (!raster) {
-        painter.fillRect(rect(), Qt::black);
+        painter.fillRect(QRect(QPoint(0, 0), DeviceSize()), Qt::black);
         return;
     }
     raster->CopyToDevice(painter, 0, 0, 0, 0, Show().ActiveWave().Width, Show().ActiveWave().Height);
