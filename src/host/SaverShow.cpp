@@ -257,7 +257,7 @@ void TSaverShow::BuildLogo()
     logoSystem_->SetParticleCount(logo.ParticleCount);
     QImage picture;
     try {
-        picture = LoadPicture(logo.Path);
+        picture = LoadPicture(ResolveDataPath(logo.Path));
     } catch (const std::exception&) {
         AddMessage(kLogoFileErrorMessage + logo.Path);
     }

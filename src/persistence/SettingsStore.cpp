@@ -4,6 +4,7 @@
 #include "util/WindowsTool.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -143,6 +144,14 @@ void CopyMachineSettingsToUser(const TBlankerSettings& s)
 
 } // namespace
 
+std::string ResolveDataPath(const std::string& path)
+{
+    if (path.empty() || path.front() == '/')
+        return path;
+    const std::filesystem::path folder = std::filesystem::path(HiveFileName(HKEY_LOCAL_MACHINE)).parent_path();
+    return (folder / path).string();
+}
+
 bool LoadBlankerSettings(TBlankerSettings& settings)
 {
     TBlankerSettings& s = settings;
@@ -164,7 +173,7 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
         if (!reg.KeyExists(FromRoot(kSettingsKey)))
             return false;
         if (reg.OpenKey(FromRoot(kSettingsKey), false))
-            TryRead([&] { s.WavesDirectory = reg.ReadString("WavesDirectory"); });
+            TryRead([&] { s.WavesDirectory = ResolveDataPath(reg.ReadString("WavesDirectory")); });
         reg.CloseKey();
         if (s.WavesDirectory.empty() || s.WavesDirectory.back() != '/')
             s.WavesDirectory += '/';

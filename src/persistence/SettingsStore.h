@@ -96,6 +96,13 @@ bool LoadBlankerSettings(TBlankerSettings& settings);
 // Writes everything to the user's key; renames the record's ActiveWave to "_ActiveWave".
 void SaveBlankerSettings(const TBlankerSettings& settings);
 
+// A path read from either hive. The installation stores the paths of its own files (the waves
+// folder, the help file, the logo pictures) relative to its data folder, the folder of the
+// machine hive (share/lumenfall), so that a moved installation or a package unpacked under
+// another root keeps finding them: those are resolved against that folder. Absolute paths,
+// such as the ones users choose, and an empty one come back unchanged.
+std::string ResolveDataPath(const std::string& path);
+
 void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPath, const std::string& name);
 void SaveLogoConfig(const TLogoConfig& config, const std::string& keyPath);
 void DeleteLogoConfig(const TLogoConfig& config, const std::string& keyPath);
