@@ -1,12 +1,18 @@
 #include "persistence/SettingsStore.h"
 
 #include "kinds/LumenfallCfg.h"
+#include "util/AsciiCase.h"
 #include "util/WindowsTool.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
+#include <system_error>
 
 namespace {
+
+constexpr const char* kWaveExtension = ".lmx";
+constexpr const char* kIntroPresetName = "Intro System";
 
 std::string FromRoot(const std::string& path) { return "\\" + path; }
 
@@ -69,11 +75,7 @@ void WriteShowValues(TRegistry& reg, bool randomSelection, bool enabled, int32_t
 void FillPresetList(TRegistry& reg, std::vector<std::string>& list, const std::string& activeName)
 {
     list = reg.GetKeyNames();
-    std::erase_if(list, [&](const std::string& n) {
-        return n.size() == activeName.size() &&
-               std::equal(n.begin(), n.end(), activeName.begin(),
-                          [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); });
-    });
+    std::erase_if(list, [&](const std::string& n) { return SameNoCase(n, activeName); });
 }
 
 void ReadGlobalValues(TRegistry& reg, TBlankerSettings& s, bool& firstStart)
@@ -91,18 +93,39 @@ void ReadGlobalValues(TRegistry& reg, TBlankerSettings& s, bool& firstStart)
     TryRead([&] { s.MultiMonitorMode = TMultiMonitorMode(uint8_t(reg.ReadInteger("MultiMonitorMode"))); });
 }
 
+// A preset that cannot be shown is replaced by the built-in wave and named in Problems.
+void LoadActiveWave(TRootKey root, TBlankerSettings& s, bool firstStart)
+{
+    try {
+        if (!firstStart) {
+            s.ActiveWave->LoadFromRegistry(root, kWavesKey, "_ActiveWave");
+            return;
+        }
+        const std::string intro = WavePresetFile(s.WavesDirectory, kIntroPresetName);
+        if (intro.empty()) {
+            s.Problems.push_back(std::string("LoadBlankerSettings : No waves folder is set, so \"") + kIntroPresetName +
+                                 kWaveExtension + "\" cannot be found");
+            SetBuiltInWave(*s.ActiveWave);
+            return;
+        }
+        s.ActiveWave->LoadFromFile(intro);
+    } catch (const EWaveConfigError& e) {
+        s.Problems.push_back(e.what());
+        SetBuiltInWave(*s.ActiveWave);
+    }
+}
+
 // Reads the show keys in their fixed order; the first registry error ends the reading.
 void ReadShowKeys(TRegistry& reg, TRootKey root, TBlankerSettings& s, bool firstStart)
 {
     try {
         reg.OpenKey(FromRoot(kWavesKey), true);
         ReadShowValues(reg, s.WaveRandomSelection, s.WaveEnabled, s.WaveDuration);
-        if (firstStart)
-            s.ActiveWave->LoadFromFile(s.WavesDirectory + "Intro System.lmx");
-        else
-            s.ActiveWave->LoadFromRegistry(root, kWavesKey, "_ActiveWave");
+        LoadActiveWave(root, s, firstStart);
         s.WaveList.clear();
-        ListFiles(s.WavesDirectory + "*.lmx", faAnyFile, s.WaveList);
+        // Without a folder there are no presets (an empty name would list the working folder).
+        if (!s.WavesDirectory.empty())
+            ListFiles(s.WavesDirectory + "*" + kWaveExtension, faAnyFile, s.WaveList);
         for (std::string& name : s.WaveList)
             name.resize(name.size() - std::min<size_t>(4, name.size()));
         reg.CloseKey();
@@ -175,7 +198,8 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
         if (reg.OpenKey(FromRoot(kSettingsKey), false))
             TryRead([&] { s.WavesDirectory = ResolveDataPath(reg.ReadString("WavesDirectory")); });
         reg.CloseKey();
-        if (s.WavesDirectory.empty() || s.WavesDirectory.back() != '/')
+        // An empty folder stays empty: a lone delimiter would make it the root folder.
+        if (!s.WavesDirectory.empty() && s.WavesDirectory.back() != '/')
             s.WavesDirectory += '/';
 
         reg.SetRootKey(HKEY_CURRENT_USER);
@@ -194,6 +218,40 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
     if (firstRun)
         CopyMachineSettingsToUser(s);
     return true;
+}
+
+std::string WavePresetFile(const std::string& wavesDirectory, const std::string& name)
+{
+    if (wavesDirectory.empty())
+        return {};
+    const std::string expected = wavesDirectory + name + kWaveExtension;
+    std::error_code error;
+    if (std::filesystem::exists(expected, error))
+        return expected;
+    for (std::filesystem::directory_iterator it(wavesDirectory, error), end; !error && it != end; it.increment(error)) {
+        const std::string found = it->path().filename().string();
+        if (found.size() == name.size() + 4 && found.compare(0, name.size(), name) == 0 &&
+            SameNoCase(std::string_view(found).substr(name.size()), kWaveExtension))
+            return wavesDirectory + found;
+    }
+    return expected;
+}
+
+void SetBuiltInWave(TWaveConfig& wave)
+{
+    wave.Assign(TWaveConfig());
+    wave.Name = "Built-in Wave";
+    wave.ParticleCount = 3000;
+    wave.Width = 100;
+    wave.Height = 100;
+    // A ring of a third of the screen that breathes and wobbles in depth.
+    wave.Waves[0][waX] = {90.0f, 32.0f, 4.0f, 0.3f, 1.0f, 0.0f, 0.0f};
+    wave.Waves[0][waY] = {0.0f, 32.0f, 4.0f, 0.3f, 1.0f, 0.0f, 0.0f};
+    wave.Waves[1][waZ] = {0.0f, 12.0f, 6.0f, 0.2f, 5.0f, 0.0f, 0.0f};
+    wave.BaseRed = wave.BaseGreen = wave.BaseBlue = 150.0f;
+    wave.AmpRed = wave.AmpGreen = wave.AmpBlue = 100.0f;
+    wave.Rot = {0.3f, 0.2f, 0.1f};
+    wave.MotionBlur = 3;
 }
 
 void SaveBlankerSettings(const TBlankerSettings& settings)

@@ -163,18 +163,46 @@ TEST_F(SettingsStoreTest, FirstRunReadsTheMachineKeyAndCopiesEverything)
     EXPECT_EQ(second.logos, (std::vector<std::string>{"Bitmap Logo", "Mask Logo"}));
 }
 
-TEST_F(SettingsStoreTest, FirstStartLoadsTheIntroFileAndAMissingOneIsAnError)
+TEST_F(SettingsStoreTest, AMissingOrBrokenActiveWaveBecomesTheBuiltInWaveAndAProblem)
 {
     THive machine = MachineHive();
     machine.SetValue(kSettingsKey, "FirstStart", TRegData::Dword(1));
     machine.SaveToFile(machineHive_);
+    TWaveConfig builtIn;
+    SetBuiltInWave(builtIn);
+
     fs::remove(WavesFolder() + "Intro System.lmx");
-    TBlankerSettings settings;
-    try {
-        LoadBlankerSettings(settings);
-        FAIL() << "a missing intro preset must raise";
-    } catch (const std::exception& e) {
-        EXPECT_NE(std::string(e.what()).find("Intro System.lmx"), std::string::npos) << e.what();
+    {
+        Loaded run;
+        ASSERT_TRUE(run.installed);
+        ASSERT_EQ(run.settings.Problems.size(), 1u);
+        EXPECT_NE(run.settings.Problems[0].find("Intro System.lmx"), std::string::npos) << run.settings.Problems[0];
+        EXPECT_EQ(run.wave.ParticleCount, builtIn.ParticleCount);
+        EXPECT_EQ(run.wave.Waves, builtIn.Waves);
+        EXPECT_EQ(run.settings.LogoDuration, 12); // the rest is still read
+        EXPECT_EQ(run.logos.size(), 2u);
+    }
+    // An intro outside the limits.
+    fs::remove(userHive_);
+    TWaveConfig tall;
+    tall.Height = 0;
+    tall.SaveToFile(WavesFolder() + "Intro System.lmx");
+    {
+        Loaded run;
+        ASSERT_EQ(run.settings.Problems.size(), 1u);
+        EXPECT_NE(run.settings.Problems[0].find("Intro System.lmx"), std::string::npos) << run.settings.Problems[0];
+        EXPECT_EQ(run.wave.Height, 100);
+    }
+    // A stored active wave of no particles.
+    THive user = THive::LoadFromFile(userHive_, HKEY_CURRENT_USER);
+    user.SetValue(std::string(kWavesKey) + "\\_ActiveWave", "ParticleCount", TRegData::Dword(0));
+    user.SaveToFile(userHive_);
+    {
+        Loaded run;
+        ASSERT_EQ(run.settings.Problems.size(), 1u);
+        EXPECT_NE(run.settings.Problems[0].find("_ActiveWave"), std::string::npos) << run.settings.Problems[0];
+        EXPECT_NE(run.settings.Problems[0].find("0 particles"), std::string::npos) << run.settings.Problems[0];
+        EXPECT_EQ(run.wave.ParticleCount, builtIn.ParticleCount);
     }
 }
 
@@ -281,4 +309,48 @@ TEST_F(SettingsStoreTest, PresetsSaveAndDeleteUnderTheUsersKey)
     EXPECT_EQ(logoBack.ColorMask, 0x00ABCDEFu);
     DeleteLogoConfig(logo, kLogosKey);
     EXPECT_FALSE(THive::LoadFromFile(userHive_, HKEY_CURRENT_USER).KeyExists(std::string(kLogosKey) + "\\Mine"));
+}
+
+TEST_F(SettingsStoreTest, PresetFilesAreOpenedByTheNamesTheFolderHolds)
+{
+    THive machine = MachineHive();
+    machine.SetValue(kSettingsKey, "FirstStart", TRegData::Dword(1));
+    machine.SaveToFile(machineHive_);
+    fs::remove(WavesFolder() + "Intro System.lmx");
+    fs::remove(WavesFolder() + "A.lmx");
+    fs::remove(WavesFolder() + "Long name.lmx");
+    TWaveConfig intro;
+    intro.ParticleCount = 321;
+    intro.SaveToFile(WavesFolder() + "Intro System.LMX");
+    SaveWaveFile("Only", 7);
+    fs::rename(WavesFolder() + "Only.lmx", WavesFolder() + "Only.Lmx");
+
+    Loaded run;
+    ASSERT_TRUE(run.installed);
+    EXPECT_EQ(run.wave.ParticleCount, 321);
+    std::sort(run.waves.begin(), run.waves.end());
+    EXPECT_EQ(run.waves, (std::vector<std::string>{"Intro System", "Only"}));
+    EXPECT_EQ(WavePresetFile(WavesFolder(), "Only"), WavesFolder() + "Only.Lmx");
+
+    // The exact spelling wins; a name the folder lacks is looked for as ".lmx".
+    SaveWaveFile("Only", 8);
+    EXPECT_EQ(WavePresetFile(WavesFolder(), "Only"), WavesFolder() + "Only.lmx");
+    EXPECT_EQ(WavePresetFile(WavesFolder(), "Missing"), WavesFolder() + "Missing.lmx");
+    EXPECT_EQ(WavePresetFile(WavesFolder(), "Onl"), WavesFolder() + "Onl.lmx");
+    EXPECT_EQ(WavePresetFile("", "Only"), "");
+}
+
+TEST_F(SettingsStoreTest, AnEmptyWavesDirectoryListsNoPresets)
+{
+    THive machine = MachineHive();
+    machine.SetValue(kSettingsKey, "WavesDirectory", TRegData::String(""));
+    machine.SetValue(kSettingsKey, "FirstStart", TRegData::Dword(0));
+    machine.SaveToFile(machineHive_);
+    const fs::path saved = fs::current_path();
+    fs::current_path(WavesFolder()); // presets in the working folder must not count either
+    Loaded run;
+    fs::current_path(saved);
+    ASSERT_TRUE(run.installed);
+    EXPECT_EQ(run.settings.WavesDirectory, "");
+    EXPECT_TRUE(run.waves.empty());
 }
