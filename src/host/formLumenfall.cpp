@@ -78,15 +78,13 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
         savingFeaturesWindow_ = std::make_unique<TfrmSavingFeatures>(
             TSavingFeaturesActions{&acShowFPS, &acShowParticleSystemName, &acSaveScreenshot, &acContinueSaving});
     if (placement_ == TSaverPlacement::spFullScreen) {
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                       Qt::X11BypassWindowManagerHint);
         // The saver is above every window the window manager keeps: the features window is
         // placed by the program too, so that it can be raised above the saver and given the
         // keyboard, with any window manager or none.
         savingFeaturesWindow_->setWindowFlags(savingFeaturesWindow_->windowFlags() | Qt::WindowStaysOnTopHint |
                                               Qt::X11BypassWindowManagerHint);
-    }
-    if (placement_ == TSaverPlacement::spFullScreen) {
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                       Qt::X11BypassWindowManagerHint);
         setGeometry(VirtualDesktop());
     } else if (placement_ == TSaverPlacement::spWindow) {
         resize(kDefaultWindowWidth, kDefaultWindowHeight);
@@ -314,6 +312,11 @@ void TfrmLumenfall::EmbedIntoParent(int32_t width, int32_t height)
     setAttribute(Qt::WA_NativeWindow);
     create();
     windowHandle()->setParent(parent);
+    FillParent(width, height);
+}
+
+void TfrmLumenfall::FillParent(int32_t width, int32_t height)
+{
     setGeometry(0, 0, qRound(width / PixelRatio()), qRound(height / PixelRatio()));
 }
 
@@ -328,7 +331,7 @@ void TfrmLumenfall::FollowParent()
     if (now == parentSize_)
         return;
     parentSize_ = now;
-    setGeometry(0, 0, qRound(now.width() / PixelRatio()), qRound(now.height() / PixelRatio()));
+    FillParent(now.width(), now.height());
     RebuildShow();
 }
 
@@ -486,12 +489,6 @@ void TfrmLumenfall::ShowSavingFeatures()
     }
     if (placement_ == TSaverPlacement::spFullScreen)
         releaseKeyboard();
-    if (placement_ == TSaverPlacement::spFullScreen) {
-        const QScreen* screen = QGuiApplication::primaryScreen();
-        savingFeaturesWindow_->adjustSize();
-        if (screen)
-            savingFeaturesWindow_->move(screen->geometry().center() - savingFeaturesWindow_->rect().center());
-    }
     savingFeaturesWindow_->show();
     savingFeaturesWindow_->raise();
     savingFeaturesWindow_->activateWindow();

@@ -112,6 +112,8 @@ private:
     // A foreign parent that went away closes the window; one that changed its size gets the
     // show rebuilt at the new size.
     void FollowParent();
+    // The window's geometry for a parent of width x height device pixels.
+    void FillParent(int32_t width, int32_t height);
     void RebuildShow();
     QString RunScreenshotDialog();
 
