@@ -151,8 +151,6 @@ void TfrmLumenfall::FormShow()
         }
         if (placement_ == TSaverPlacement::spEmbedded)
             ApplyProcessPriority();
-        loadedWave_ = std::make_unique<TWaveConfig>();
-        loadedWave_->Assign(show_.ActiveWave());
         int32_t baseWidth = kBaseWidth, baseHeight = kBaseHeight;
         BaseSize(baseWidth, baseHeight);
         show_.PrepareWave(baseWidth, baseHeight, waveStartPos_);
@@ -337,11 +335,11 @@ void TfrmLumenfall::FollowParent()
 
 void TfrmLumenfall::RebuildShow()
 {
-    if (!loadedWave_ || !show_.Current())
+    if (!show_.Current())
         return;
-    // The wave goes on where it was; the items start again from the first.
+    // The show is prepared again from the preset as loaded; the wave goes on where it was,
+    // the items start again from the first.
     const float pos = show_.WaveSystem() ? show_.WaveSystem()->Pos : waveStartPos_;
-    show_.ActiveWave().Assign(*loadedWave_);
     int32_t baseWidth = kBaseWidth, baseHeight = kBaseHeight;
     BaseSize(baseWidth, baseHeight);
     show_.PrepareWave(baseWidth, baseHeight, pos);

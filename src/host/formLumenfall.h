@@ -19,7 +19,6 @@
 
 class QLabel;
 class TfrmSavingFeatures;
-class TWaveConfig;
 
 enum class TSaverPlacement : uint8_t {
     spFullScreen, // the screen saver: borderless and top-most over every monitor
@@ -122,8 +121,6 @@ private:
     TSaverShow show_;
     QLabel* lblError_;
     std::unique_ptr<TfrmSavingFeatures> savingFeaturesWindow_;
-    // The active wave as loaded (sizes in percent), for rebuilding at another size.
-    std::unique_ptr<TWaveConfig> loadedWave_;
     QSize parentSize_;
     QTimer parentWatch_;
     QTimer frameTimer_;

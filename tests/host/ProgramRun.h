@@ -1,12 +1,12 @@
 #pragma once
-// Runs the built program (found through $LUMENFALL_BUILD_DIR) as a user or a client would.
+// Runs the built program as a user or a client would.
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
-#include <cstdlib>
+#include "TestPaths.h"
 
 struct TProgramResult {
     bool Finished = false;
@@ -16,12 +16,7 @@ struct TProgramResult {
     QString Err;
 };
 
-// Empty when the tests do not know the build folder.
-inline QString ProgramPath()
-{
-    const char* build = std::getenv("LUMENFALL_BUILD_DIR");
-    return build ? QString(build) + "/src/lumenfall" : QString();
-}
+inline QString ProgramPath() { return QString::fromStdString(TestBuildFolder() + "/src/lumenfall"); }
 
 inline TProgramResult WaitForProgram(QProcess& process, int timeoutMs = 60000)
 {

@@ -8,12 +8,6 @@ namespace {
 
 class ProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (ProgramPath().isEmpty())
-            GTEST_SKIP() << "LUMENFALL_BUILD_DIR is not set";
-    }
-
     // No display of any kind: what a text console or an ssh session without forwarding has.
     static QProcessEnvironment WithoutDisplay()
     {

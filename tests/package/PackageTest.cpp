@@ -2,6 +2,8 @@
 // contents, the program unpacked from it rendering a frame, and lintian's verdict. Without a
 // package the tests are skipped.
 
+#include "TestPaths.h"
+
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -39,9 +41,7 @@ class PackageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* build = std::getenv("LUMENFALL_BUILD_DIR");
-        if (!build)
-            GTEST_SKIP() << "LUMENFALL_BUILD_DIR is not set";
+        const std::string build = TestBuildFolder();
         if (QStandardPaths::findExecutable("dpkg-deb").isEmpty())
             GTEST_SKIP() << "dpkg-deb is missing";
         const std::string architecture = Capture("dpkg", {"--print-architecture"}).Text.trimmed().toStdString();

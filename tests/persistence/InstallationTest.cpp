@@ -3,6 +3,7 @@
 #include "kinds/ParticleWaves.h"
 #include "persistence/SettingsStore.h"
 #include "persistence/TemporaryHives.h"
+#include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -80,9 +81,7 @@ std::vector<std::string> ManifestLines(const fs::path& manifest)
 // as a first run of a new user does.
 TEST(Installation, AFreshInstallationCarriesACompleteShow)
 {
-    const char* buildDir = std::getenv("LUMENFALL_BUILD_DIR");
-    if (!buildDir)
-        GTEST_SKIP() << "LUMENFALL_BUILD_DIR is not set";
+    const std::string buildDir = TestBuildFolder();
     ScratchInstallation installation;
     ASSERT_TRUE(installation.Install(buildDir));
     const fs::path& prefix = installation.Prefix();
@@ -113,9 +112,7 @@ TEST(Installation, AFreshInstallationCarriesACompleteShow)
 // leaves nothing behind; the desktop's and XScreenSaver's files are among them.
 TEST(Installation, TheManifestListsEveryInstalledFile)
 {
-    const char* buildDir = std::getenv("LUMENFALL_BUILD_DIR");
-    if (!buildDir)
-        GTEST_SKIP() << "LUMENFALL_BUILD_DIR is not set";
+    const std::string buildDir = TestBuildFolder();
     ScratchInstallation installation;
     ASSERT_TRUE(installation.Install(buildDir));
     std::vector<std::string> installed;
@@ -150,9 +147,7 @@ TEST(Installation, TheManifestListsEveryInstalledFile)
 // still finds them, and a new user's copy keeps them relative.
 TEST(Installation, AMovedInstallationStillFindsItsFiles)
 {
-    const char* buildDir = std::getenv("LUMENFALL_BUILD_DIR");
-    if (!buildDir)
-        GTEST_SKIP() << "LUMENFALL_BUILD_DIR is not set";
+    const std::string buildDir = TestBuildFolder();
     ScratchInstallation installation;
     ASSERT_TRUE(installation.Install(buildDir));
     const fs::path moved = installation.Prefix().string() + "-moved";
@@ -190,9 +185,7 @@ TEST(Installation, DataPathsResolveAgainstTheMachineHivesFolder)
 // frames the wave jumps ahead, since its time and angle are all it remembers.
 TEST(Installation, EveryShippedWavePresetStaysInItsDrawingArea)
 {
-    const char* buildDir = std::getenv("LUMENFALL_BUILD_DIR");
-    if (!buildDir)
-        GTEST_SKIP() << "LUMENFALL_BUILD_DIR is not set";
+    const std::string buildDir = TestBuildFolder();
     std::vector<fs::path> presets;
     for (const auto& entry : fs::directory_iterator(fs::path(buildDir) / "share" / "lumenfall" / "waves"))
         if (entry.path().extension() == ".lmx")
