@@ -15,6 +15,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,28 @@ bool WindowManagerRunning()
     return supporting != 0 && WindowExists(supporting);
 }
 
+// A digest of what the window shows; 0 while it is all black.
+size_t ShownFrame(Window window)
+{
+    const std::optional<QSize> size = GeometryOf(window);
+    if (!size)
+        return 0;
+    XImage* image = XGetImage(XDisplay(), window, 0, 0, unsigned(size->width()), unsigned(size->height()), AllPlanes,
+                              ZPixmap);
+    if (!image)
+        return 0;
+    size_t digest = 0;
+    bool lit = false;
+    for (int y = 0; y < size->height(); ++y)
+        for (int x = 0; x < size->width(); ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y) & 0xFFFFFF;
+            lit = lit || pixel != 0;
+            digest = digest * 31 + pixel;
+        }
+    XDestroyImage(image);
+    return lit ? digest : 0;
+}
+
 void Resize(QWidget& parent, int width, int height)
 {
     parent.resize(width, height);
@@ -177,6 +200,10 @@ TEST_F(X11Test, TheHackFollowsItsForeignWindowAndDiesOfSigtermAfterStoringItsPos
     ASSERT_TRUE(WaitUntil([&] { return !Children(foreign.winId()).empty(); })) << "the hack never drew";
     const Window drawn = Children(foreign.winId()).front();
     EXPECT_EQ(GeometryOf(drawn), QSize(300, 200));
+    // Two different frames on the screen: the wave has moved on from its start.
+    size_t first = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (first = ShownFrame(drawn)) != 0; })) << "no frame on the screen";
+    ASSERT_TRUE(WaitUntil([&] { return ShownFrame(drawn) != first; })) << "the show does not move";
     Resize(foreign, 420, 240);
     EXPECT_TRUE(WaitUntil([&] { return GeometryOf(drawn) == QSize(420, 240); }));
 
