@@ -12,6 +12,7 @@
 #include "sequencing/Sequencer.h"
 #include "util/WindowsTool.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -40,14 +41,15 @@ constexpr int kDefaultWindowHeight = 540;
 constexpr int kModeChangeWaitMs = 1000;
 // A few frames: a parent that changes its size gets a new show that soon.
 constexpr int kParentWatchMs = 100;
+constexpr int kActivateDelayMs = 200;
 
 // Nice values standing for the idle, normal and high priority classes.
 constexpr int kPriorityNice[] = {19, 0, -10};
 
 } // namespace
 
-TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
-    : placement_(placement), parentWindow_(parentWindow), lblError_(new QLabel(this))
+TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow, TWindowSystem windowSystem)
+    : placement_(placement), parentWindow_(parentWindow), windowSystem_(windowSystem), lblError_(new QLabel(this))
 {
     setWindowTitle("Lumenfall");
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -78,14 +80,22 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
         savingFeaturesWindow_ = std::make_unique<TfrmSavingFeatures>(
             TSavingFeaturesActions{&acShowFPS, &acShowParticleSystemName, &acSaveScreenshot, &acContinueSaving});
     if (placement_ == TSaverPlacement::spFullScreen) {
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                       Qt::X11BypassWindowManagerHint);
+        Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+        if (windowSystem_.BypassWindowManager)
+            flags |= Qt::X11BypassWindowManagerHint;
+        setWindowFlags(flags);
         // The saver is above every window the window manager keeps: the features window is
         // placed by the program too, so that it can be raised above the saver and given the
         // keyboard, with any window manager or none.
-        savingFeaturesWindow_->setWindowFlags(savingFeaturesWindow_->windowFlags() | Qt::WindowStaysOnTopHint |
-                                              Qt::X11BypassWindowManagerHint);
-        setGeometry(VirtualDesktop());
+        if (windowSystem_.BypassWindowManager)
+            savingFeaturesWindow_->setWindowFlags(savingFeaturesWindow_->windowFlags() | Qt::WindowStaysOnTopHint |
+                                                  Qt::X11BypassWindowManagerHint);
+        if (windowSystem_.WindowPerOutput) {
+            screen_ = QGuiApplication::primaryScreen();
+            outputs_.Create(screen_, windowFlags(), windowTitle(), this);
+        } else {
+            setGeometry(VirtualDesktop());
+        }
     } else if (placement_ == TSaverPlacement::spWindow) {
         resize(kDefaultWindowWidth, kDefaultWindowHeight);
     }
@@ -106,6 +116,7 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
 TfrmLumenfall::~TfrmLumenfall()
 {
     frameTimer_.stop();
+    outputs_.Clear();
     if (cursorHidden_)
         ShowCursor(true);
     RestoreDisplayMode();
@@ -127,16 +138,35 @@ void TfrmLumenfall::Start()
         parentWatch_.start();
     }
     FormShow();
-    if (placement_ == TSaverPlacement::spFullScreen) {
+    if (placement_ == TSaverPlacement::spFullScreen)
+        ShowFullScreen();
+    else
+        show();
+    if (Installed())
+        tmrStartAnim_.start();
+}
+
+void TfrmLumenfall::ShowFullScreen()
+{
+    if (!windowSystem_.WindowPerOutput) {
         showNormal();
         raise();
         activateWindow();
-        grabKeyboard();
-    } else {
-        show();
+        if (windowSystem_.KeyboardGrab)
+            grabKeyboard();
+        return;
     }
-    if (Installed())
-        tmrStartAnim_.start();
+    outputs_.ShowFullScreen();
+    ShowFullScreenOn(*this, screen_);
+    activateWindow();
+}
+
+std::vector<QWidget*> TfrmLumenfall::OutputWindows() const
+{
+    std::vector<QWidget*> windows;
+    for (const TOutputWindows::TOutput& output : outputs_.Outputs())
+        windows.push_back(output.Window.get());
+    return windows;
 }
 
 void TfrmLumenfall::FormShow()
@@ -147,7 +177,8 @@ void TfrmLumenfall::FormShow()
             ignoreMouseMove_ = true;
             ChangeDisplayMode();
             ApplyProcessPriority();
-            setGeometry(VirtualDesktop());
+            if (!windowSystem_.WindowPerOutput)
+                setGeometry(VirtualDesktop());
         }
         if (placement_ == TSaverPlacement::spEmbedded)
             ApplyProcessPriority();
@@ -236,7 +267,7 @@ void TfrmLumenfall::BuildShow() { show_.BuildShow(); }
 
 void TfrmLumenfall::StartAnimation()
 {
-    if (placement_ == TSaverPlacement::spFullScreen)
+    if (placement_ == TSaverPlacement::spFullScreen && !windowSystem_.WindowPerOutput)
         setGeometry(VirtualDesktop());
     running_ = true;
     ignoreMouseMove_ = false;
@@ -258,6 +289,7 @@ void TfrmLumenfall::NextFrame()
             // event loop, and the next frame is tried.
         }
         update();
+        outputs_.Update();
     }
     ScheduleNextFrame();
 }
@@ -285,15 +317,23 @@ std::vector<TMonitor> TfrmLumenfall::Monitors() const
     return monitors;
 }
 
-qreal TfrmLumenfall::PixelRatio() const { return devicePixelRatioF(); }
-
-QSize TfrmLumenfall::DeviceSize() const
+QSize TfrmLumenfall::DesktopSize() const
 {
-    // A foreign parent's size is known in device pixels; rounding it through the window's
-    // own coordinates could lose a pixel.
-    if (parentWindow_ != 0 && parentSize_.isValid())
-        return parentSize_;
-    return QSize(qRound(width() * PixelRatio()), qRound(height() * PixelRatio()));
+    // In the monitors' units, whatever the window's own are.
+    QRect desktop;
+    for (const TMonitor& m : Monitors())
+        desktop |= QRect(0, 0, m.Left + m.Width, m.Top + m.Height);
+    return desktop.size();
+}
+
+QRect TfrmLumenfall::AreaOf(const QScreen* screen, const std::vector<TMonitor>& monitors) const
+{
+    // One window covering the desktop, or a window of its own, shows all of it at its size.
+    const qsizetype index = screen ? QGuiApplication::screens().indexOf(screen) : -1;
+    if (index < 0 || size_t(index) >= monitors.size())
+        return QRect(QPoint(0, 0), DeviceSize());
+    const TMonitor& monitor = monitors[size_t(index)];
+    return QRect(monitor.Left, monitor.Top, monitor.Width, monitor.Height);
 }
 
 QRect TfrmLumenfall::VirtualDesktop() const
@@ -304,75 +344,22 @@ QRect TfrmLumenfall::VirtualDesktop() const
     return desktop.isEmpty() ? QRect(0, 0, kBaseWidth, kBaseHeight) : desktop;
 }
 
-void TfrmLumenfall::EmbedIntoParent(int32_t width, int32_t height)
-{
-    QWindow* parent = QWindow::fromWinId(WId(parentWindow_));
-    setAttribute(Qt::WA_NativeWindow);
-    create();
-    windowHandle()->setParent(parent);
-    FillParent(width, height);
-}
-
-void TfrmLumenfall::FillParent(int32_t width, int32_t height)
-{
-    setGeometry(0, 0, qRound(width / PixelRatio()), qRound(height / PixelRatio()));
-}
-
-void TfrmLumenfall::FollowParent()
-{
-    const auto size = X11WindowSize(parentWindow_);
-    if (!size) {
-        close();
-        return;
-    }
-    const QSize now(size->Width, size->Height);
-    if (now == parentSize_)
-        return;
-    parentSize_ = now;
-    FillParent(now.width(), now.height());
-    RebuildShow();
-}
-
-void TfrmLumenfall::RebuildShow()
-{
-    if (!show_.Current())
-        return;
-    // The show is prepared again from the preset as loaded; the wave goes on where it was,
-    // the items start again from the first.
-    const float pos = show_.WaveSystem() ? show_.WaveSystem()->Pos : waveStartPos_;
-    int32_t baseWidth = kBaseWidth, baseHeight = kBaseHeight;
-    BaseSize(baseWidth, baseHeight);
-    show_.PrepareWave(baseWidth, baseHeight, pos);
-    show_.ActiveWave().Pos = pos;
-    BuildShow();
-    UpdateLayout();
-    update();
-}
-
 void TfrmLumenfall::resizeEvent(QResizeEvent*) { UpdateLayout(); }
 
 void TfrmLumenfall::UpdateLayout()
 {
-    monitors_ = Monitors();
-    // Parts of the window that no monitor shows the frame on stay black.
-    const QSize device = DeviceSize();
-    uncovered_ = QRegion(QRect(QPoint(0, 0), device));
-    if (!show_.Current())
-        return;
-    for (const TPresentOp& op : ComposeFrame(show_.Settings(), show_.ActiveWave().Width, show_.ActiveWave().Height,
-                                             monitors_, device.width(), device.height()))
-        uncovered_ -= QRect(op.Clip.Left, op.Clip.Top, op.Clip.Width, op.Clip.Height);
+    const std::vector<TMonitor> monitors = Monitors();
+    const QSize desktop = DesktopSize();
+    const TBlankerSettings* shown = show_.Current() ? &show_.Settings() : nullptr;
+    layout_ = LayOutArea(AreaOf(screen_, monitors), monitors, desktop, shown);
+    for (TOutputWindows::TOutput& output : outputs_.Outputs())
+        output.Layout = LayOutArea(AreaOf(output.Screen, monitors), monitors, desktop, shown);
 }
 
 void TfrmLumenfall::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    // Drawn in device pixels: one raster pixel on one pixel of the screen.
-    painter.scale(1 / PixelRatio(), 1 / PixelRatio());
-    for (const QRect& part : uncovered_)
-        painter.fillRect(part, Qt::black);
-    if (show_.Current())
-        show_.PresentFrame(painter, monitors_, DeviceSize().width(), DeviceSize().height());
+    PaintOutputArea(painter, show_, layout_, DesktopSize());
 }
 
 void TfrmLumenfall::keyPressEvent(QKeyEvent* event)
@@ -398,14 +385,71 @@ void TfrmLumenfall::mousePressEvent(QMouseEvent*)
         TryClose();
 }
 
-void TfrmLumenfall::mouseMoveEvent(QMouseEvent* event)
+void TfrmLumenfall::mouseMoveEvent(QMouseEvent* event) { PointerMoved(*this, event->position().toPoint()); }
+
+void TfrmLumenfall::enterEvent(QEnterEvent*) { PointerEntered(*this); }
+
+void TfrmLumenfall::PointerEntered(const QWidget& window)
+{
+    if (placement_ != TSaverPlacement::spFullScreen)
+        return;
+    if (&window != pointerWindow_) {
+        mouse_.Forget();
+        pointerWindow_ = &window;
+    }
+    if (cursorHidden_)
+        RefreshHiddenCursor();
+}
+
+void TfrmLumenfall::PointerMoved(const QWidget& window, QPoint at)
 {
     if (placement_ != TSaverPlacement::spFullScreen || ignoreMouseMove_)
         return;
+    if (&window != pointerWindow_) {
+        mouse_.Forget();
+        pointerWindow_ = &window;
+    }
     // The threshold counts pixels of the screen.
-    const QPoint at = (event->position() * PixelRatio()).toPoint();
-    if (mouse_.Moved(at.x(), at.y()))
+    const QPoint device = (QPointF(at) * window.devicePixelRatioF()).toPoint();
+    if (mouse_.Moved(device.x(), device.y()))
         TryClose();
+}
+
+bool TfrmLumenfall::eventFilter(QObject* watched, QEvent* event)
+{
+    TOutputWindows::TOutput* output = outputs_.Find(watched);
+    if (!output)
+        return QWidget::eventFilter(watched, event);
+    QWidget& window = *output->Window;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        keyPressEvent(static_cast<QKeyEvent*>(event));
+        return true;
+    case QEvent::MouseButtonPress:
+        mousePressEvent(static_cast<QMouseEvent*>(event));
+        return true;
+    case QEvent::MouseMove:
+        PointerMoved(window, static_cast<QMouseEvent*>(event)->position().toPoint());
+        return true;
+    case QEvent::Enter:
+        PointerEntered(window);
+        return false;
+    case QEvent::Close:
+        // Closing any output's window is a request to end the whole show.
+        event->ignore();
+        close();
+        return true;
+    case QEvent::Resize:
+        UpdateLayout();
+        return false;
+    case QEvent::Paint: {
+        QPainter painter(&window);
+        PaintOutputArea(painter, show_, output->Layout, DesktopSize());
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 void TfrmLumenfall::closeEvent(QCloseEvent* event)
@@ -471,10 +515,11 @@ void TfrmLumenfall::FormClose()
         ShowCursor(true);
         cursorHidden_ = false;
     }
-    if (placement_ == TSaverPlacement::spFullScreen)
+    if (placement_ == TSaverPlacement::spFullScreen && windowSystem_.KeyboardGrab)
         releaseKeyboard();
     if (savingFeaturesWindow_)
         savingFeaturesWindow_->hide();
+    outputs_.Hide();
 }
 
 void TfrmLumenfall::ShowSavingFeatures()
@@ -485,11 +530,26 @@ void TfrmLumenfall::ShowSavingFeatures()
         ShowCursor(true);
         cursorHidden_ = false;
     }
-    if (placement_ == TSaverPlacement::spFullScreen)
+    if (placement_ == TSaverPlacement::spFullScreen && windowSystem_.KeyboardGrab)
         releaseKeyboard();
+    if (placement_ == TSaverPlacement::spFullScreen && windowSystem_.WindowPerOutput) {
+        // A compositor shows nothing above a full-screen window but the windows that belong
+        // to it: without this the features window stays hidden, and the show cannot end.
+        // It opens on the output whose window has the keyboard.
+        const TOutputWindows::TOutput* active = outputs_.Find(QApplication::activeWindow());
+        QWidget* owner = active ? active->Window.get() : this;
+        savingFeaturesWindow_->winId();
+        savingFeaturesWindow_->windowHandle()->setTransientParent(owner->windowHandle());
+    }
     savingFeaturesWindow_->show();
     savingFeaturesWindow_->raise();
     savingFeaturesWindow_->activateWindow();
+    if (windowSystem_.WindowPerOutput)
+        // The compositor hands over the keyboard only to a window it has shown.
+        QTimer::singleShot(kActivateDelayMs, savingFeaturesWindow_.get(), [this] {
+            if (savingFeaturesWindow_->isVisible())
+                savingFeaturesWindow_->activateWindow();
+        });
 }
 
 void TfrmLumenfall::ContinueSaving()
@@ -503,7 +563,8 @@ void TfrmLumenfall::ContinueSaving()
     ignoreCloseCount_ = 1;
     if (placement_ == TSaverPlacement::spFullScreen) {
         activateWindow();
-        grabKeyboard();
+        if (windowSystem_.KeyboardGrab)
+            grabKeyboard();
     }
 }
 

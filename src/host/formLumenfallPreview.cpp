@@ -1,6 +1,7 @@
 #include "host/formLumenfallPreview.h"
 
 #include "graphics/GfxTool.h"
+#include "host/OutputArea.h"
 #include "platform/X11Windows.h"
 #include "kinds/LumenfallCfg.h"
 
@@ -43,9 +44,9 @@ void TfrmLumenfallPreview::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.scale(1 / PixelRatio(), 1 / PixelRatio());
     const TDIBRaster* raster = Show().Current();
-    if (!raster) {
+    if (raster)
+        raster->CopyToDevice(painter, 0, 0, 0, 0, Show().ActiveWave().Width, Show().ActiveWave().Height);
+    else
         painter.fillRect(QRect(QPoint(0, 0), DeviceSize()), Qt::black);
-        return;
-    }
-    raster->CopyToDevice(painter, 0, 0, 0, 0, Show().ActiveWave().Width, Show().ActiveWave().Height);
+    MakeOpaque(painter, QRect(QPoint(0, 0), DeviceSize()));
 }
