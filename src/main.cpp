@@ -5,6 +5,7 @@
 #include "host/QuitSignals.h"
 #include "host/RenderCommand.h"
 #include "host/SingleInstance.h"
+#include "platform/DisplayConnection.h"
 #include "platform/X11Windows.h"
 #include "host/formLumenfall.h"
 #include "host/formLumenfallPreview.h"
@@ -147,9 +148,21 @@ int main(int argc, char** argv)
         break;
     }
 
-    QApplication app(argc, argv);
+    if (!command.Display.empty())
+        qputenv("DISPLAY", command.Display.c_str());
+    if (NeedsDisplay(command.Mode) && !DisplayReachable()) {
+        std::fprintf(stderr, "lumenfall: no display to open: neither DISPLAY nor WAYLAND_DISPLAY names one that "
+                             "can be reached\n");
+        return 1;
+    }
+    TQuitSignalReraise reraise;
+    // The toolkit sees no argument: it would read some of ours (--display, --visual) its own way.
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(kTitle);
-    RouteMessagesToBoxes();
+    // A hack reports on standard error, which XScreenSaver logs: no box pops up over its screen.
+    if (command.Mode != TStartMode::smHack)
+        RouteMessagesToBoxes();
     TScreenModeRelease screenModes;
     try {
         switch (command.Mode) {

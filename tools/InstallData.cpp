@@ -1,10 +1,10 @@
 // Makes the machine-wide installation: the wave presets, the logo pictures, the help file
 // and the machine hive that names them.
 //
-//   lumenfall_installdata --output DIR --prefix PREFIX --help-source FILE
+//   lumenfall_installdata --output DIR --help-source FILE
 //
-// DIR receives waves/, logos/, help/ and machine.reg; the hive names the files as they will
-// lie under PREFIX/share/lumenfall (DIR itself for a staged installation in the build).
+// DIR receives waves/, logos/, help/ and machine.reg. The hive names the files relative to
+// its own folder, so the same folder serves the build, any installation prefix and a package.
 
 #include "LogoPictures.h"
 #include "WavePresets.h"
@@ -27,7 +27,6 @@ namespace {
 
 struct Options {
     fs::path output;
-    fs::path prefix;
     fs::path helpSource;
 };
 
@@ -38,15 +37,13 @@ Options ParseArguments(int argc, char** argv)
         const std::string name = argv[i];
         if (name == "--output")
             options.output = argv[i + 1];
-        else if (name == "--prefix")
-            options.prefix = argv[i + 1];
         else if (name == "--help-source")
             options.helpSource = argv[i + 1];
         else
             throw std::runtime_error("unknown argument " + name);
     }
-    if (options.output.empty() || options.prefix.empty() || options.helpSource.empty())
-        throw std::runtime_error("usage: lumenfall_installdata --output DIR --prefix PREFIX --help-source FILE");
+    if (options.output.empty() || options.helpSource.empty())
+        throw std::runtime_error("usage: lumenfall_installdata --output DIR --help-source FILE");
     return options;
 }
 
@@ -102,14 +99,14 @@ TTextConfig Text(const std::string& name, const std::string& text, const TextLoo
 
 // Everything the settings store writes for a user, written through its own operations into
 // a scratch user hive.
-void WriteSettings(const Options& options, const TWaveConfig& intro)
+void WriteSettings(const TWaveConfig& intro)
 {
-    const fs::path installed = options.prefix / "share" / "lumenfall";
+    const fs::path logos = "logos";
     TRegistry reg;
     reg.SetRootKey(HKEY_CURRENT_USER);
     reg.OpenKey(std::string("\\") + kSettingsKey, true);
-    reg.WriteString("WavesDirectory", (installed / "waves").string());
-    reg.WriteString("Help", (installed / "help" / "index.html").string());
+    reg.WriteString("WavesDirectory", "waves");
+    reg.WriteString("Help", (fs::path("help") / "index.html").string());
     reg.CloseKey();
 
     TBlankerSettings settings;
@@ -117,13 +114,13 @@ void WriteSettings(const Options& options, const TWaveConfig& intro)
     // The emblem spins about the vertical axis like a coin, a fine grid of full-strength dots;
     // the star turns in the screen's plane and tilts slowly, its particles glowing where
     // they crowd.
-    settings.ActiveLogo = Logo("Lumenfall Emblem", installed / "logos" / "lumenfall-emblem.bmp", TLogoStyle::lsBitmap, 100000,
+    settings.ActiveLogo = Logo("Lumenfall Emblem", logos / "lumenfall-emblem.bmp", TLogoStyle::lsBitmap, 100000,
                                TRenderMode::rmDraw, {0.0f, 0.6f, 0.0f});
     settings.ActiveText = Text("Welcome", "Welcome to Lumenfall   *   particles of light   *   ",
                                {"Arial", 48, 1, 0x0050D0FF, {12, 0, -6}});
     SaveBlankerSettings(settings);
     SaveLogoConfig(settings.ActiveLogo, kLogosKey);
-    SaveLogoConfig(Logo("Lumenfall Star", installed / "logos" / "lumenfall-star.jpg", TLogoStyle::lsMask, 12000,
+    SaveLogoConfig(Logo("Lumenfall Star", logos / "lumenfall-star.jpg", TLogoStyle::lsMask, 12000,
                         TRenderMode::rmDrawMixMode, {0.15f, 0.0f, 0.5f}),
                    kLogosKey);
     SaveTextConfig(settings.ActiveText, kTextsKey);
@@ -167,7 +164,7 @@ int main(int argc, char** argv)
         const fs::path scratch = options.output / "machine.reg.user-scratch";
         fs::remove(scratch);
         setenv("LUMENFALL_USER_HIVE", scratch.c_str(), 1);
-        WriteSettings(options, *presets.front());
+        WriteSettings(*presets.front());
         const THive user = THive::LoadFromFile(scratch.string(), HKEY_CURRENT_USER);
         THive machine(HKEY_LOCAL_MACHINE);
         CopyKey(user, machine, "");

@@ -20,10 +20,7 @@ std::string ReadHelpFile()
     }
     if (file.empty())
         return file;
-    std::filesystem::path path(file);
-    if (path.is_relative())
-        path = std::filesystem::absolute(std::filesystem::path(HiveFileName(HKEY_LOCAL_MACHINE)).parent_path() / path);
-    return path.lexically_normal().string();
+    return std::filesystem::absolute(ResolveDataPath(file)).lexically_normal().string();
 }
 
 QString HelpAnchor(int context)

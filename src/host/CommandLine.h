@@ -3,8 +3,10 @@
 // platform's convention: the first argument in upper case with one leading "-" or "/"
 // dropped, and only its first character counts ("/s", "-S", "s"; "/c:1234" is "C"). Before
 // that rule, whole arguments are matched for our own options (--render, --window, --help,
-// --version) and for the hack conventions of XScreenSaver (-root, -window-id ID, -window,
-// -fps).
+// -h, --version), for the hack options of XScreenSaver in their single- and double-dash
+// forms (--root, --window-id ID, --window, --fps) and for the generic X options that
+// XScreenSaver or a user may add anywhere (--display NAME, --install, --visual ID). A
+// double-dash option that none of these names is an error, never the dialog.
 
 #include <cstdint>
 #include <string>
@@ -25,7 +27,7 @@ enum class TStartMode : uint8_t {
 
 enum class THackTarget : uint8_t {
     htRoot,     // $XSCREENSAVER_WINDOW, else the root window
-    htWindowId, // the window given after -window-id
+    htWindowId, // the window given after --window-id
     htWindow,   // an ordinary window, like --window
 };
 
@@ -38,17 +40,22 @@ struct TCommandLine {
     THackTarget HackTarget = THackTarget::htWindow;
     uint64_t HackWindow = 0;
     bool ShowFPS = false;
+    // The X display named by --display; empty for $DISPLAY.
+    std::string Display;
     // The arguments after --render.
     std::vector<std::string> RenderArguments;
-    // Set when the arguments cannot be run; the program reports it and ends.
+    // Set when the arguments cannot be run; the program reports it with the usage and ends.
     std::string Error;
 };
 
 // arguments without the program's name.
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-// A window id: decimal, or hexadecimal after "0x". False for anything else or a value that
-// does not fit 32 bits (X11 ids have 29).
+// A window id: decimal, or hexadecimal after "0x" or "0X" in either case. False for anything
+// else or a value that does not fit 32 bits (X11 ids have 29).
 bool ParseWindowId(const std::string& text, uint64_t& id);
+
+// Whether a mode opens windows (and so needs a display).
+bool NeedsDisplay(TStartMode mode);
 
 std::string UsageText(const std::string& programName);

@@ -27,6 +27,11 @@ TOutputArea LayOutArea(const QRect& area, const std::vector<TMonitor>& monitors,
 
 void PaintOutputArea(QPainter& painter, const TSaverShow& show, const TOutputArea& area, const QSize& desktop)
 {
+    // Drawn in device pixels: one raster pixel on one pixel of the screen at any scale.
+    const QPaintDevice* device = painter.device();
+    const qreal ratio = device ? device->devicePixelRatioF() : 1.0;
+    painter.save();
+    painter.scale(1 / ratio, 1 / ratio);
     for (const QRect& part : area.Uncovered)
         painter.fillRect(part, Qt::black);
     if (show.Current()) {
@@ -36,6 +41,7 @@ void PaintOutputArea(QPainter& painter, const TSaverShow& show, const TOutputAre
         painter.restore();
     }
     MakeOpaque(painter, QRect(QPoint(0, 0), area.Size));
+    painter.restore();
 }
 
 void MakeOpaque(QPainter& painter, const QRect& rect)

@@ -11,6 +11,7 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 std::function<void()> quitAction;
+int receivedSignal = 0;
 
 void Forward(int signal)
 {
@@ -31,7 +32,11 @@ void OnQuitSignal(std::function<void()> action)
     auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [] {
         char byte = 0;
-        if (::read(signalPipe[1], &byte, 1) == 1 && quitAction)
+        if (::read(signalPipe[1], &byte, 1) != 1)
+            return;
+        if (receivedSignal == 0)
+            receivedSignal = byte;
+        if (quitAction)
             quitAction();
     });
     struct sigaction handler {};
@@ -40,4 +45,17 @@ void OnQuitSignal(std::function<void()> action)
     handler.sa_flags = SA_RESTART;
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &handler, nullptr);
+}
+
+int ReceivedQuitSignal() { return receivedSignal; }
+
+TQuitSignalReraise::~TQuitSignalReraise()
+{
+    if (receivedSignal == 0)
+        return;
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(receivedSignal, &standard, nullptr);
+    ::raise(receivedSignal);
 }

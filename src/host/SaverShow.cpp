@@ -147,12 +147,12 @@ float ReadWaveStartPos()
 
 void StoreWaveStartPos(float pos)
 {
+    // The accessor saves when it goes: a settings file that cannot be written is reported
+    // there, once, and the caller goes on.
     TRegistry reg(KEY_ALL_ACCESS);
     reg.SetRootKey(HKEY_CURRENT_USER);
-    if (reg.KeyExists(std::string("\\") + kSettingsKey) && reg.OpenKey(std::string("\\") + kSettingsKey, false)) {
+    if (reg.KeyExists(std::string("\\") + kSettingsKey) && reg.OpenKey(std::string("\\") + kSettingsKey, false))
         reg.WriteFloat("WaveStartPos", pos);
-        reg.CloseKey();
-    }
 }
 
 TSaverShow::TSaverShow() = default;
@@ -269,6 +269,9 @@ void TSaverShow::BuildWaveParts()
 
 void TSaverShow::BuildShow()
 {
+    // A rebuild (the window's size changed) stops the running items before their systems go.
+    if (controler_)
+        controler_->Stop();
     try {
         BuildWaveParts();
     } catch (const std::exception& e) {
@@ -334,7 +337,7 @@ void TSaverShow::BuildLogo()
     logoSystem_->SetParticleCount(logo.ParticleCount);
     QImage picture;
     try {
-        picture = LoadPicture(logo.Path);
+        picture = LoadPicture(ResolveDataPath(logo.Path));
     } catch (const std::exception&) {
         AddMessage(kLogoFileErrorMessage + logo.Path);
     }

@@ -61,7 +61,7 @@ bool LoginPasswordValid(const std::string& password, const std::string& service)
 {
     if (!ServiceConfigured(service))
         throw Exception("VerifyPassword : The password service \"" + service +
-                        "\" is not set up; copy share/lumenfall/pam/" + kPasswordService + " to /etc/pam.d/" +
+                        "\" is not set up; copy etc/pam.d/" + kPasswordService + " of the installation to /etc/pam.d/" +
                         service);
     const std::string user = CurrentUserName();
     pam_conv conversation{&Converse, const_cast<std::string*>(&password)};

@@ -39,7 +39,8 @@ constexpr int kDefaultWindowWidth = 960;
 constexpr int kDefaultWindowHeight = 540;
 // How long a display-mode change may take to reach the screen list.
 constexpr int kModeChangeWaitMs = 1000;
-constexpr int kParentWatchMs = 1000;
+// A few frames: a parent that changes its size gets a new show that soon.
+constexpr int kParentWatchMs = 100;
 constexpr int kActivateDelayMs = 200;
 
 // Nice values standing for the idle, normal and high priority classes.
@@ -83,6 +84,12 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow, T
         if (windowSystem_.BypassWindowManager)
             flags |= Qt::X11BypassWindowManagerHint;
         setWindowFlags(flags);
+        // The saver is above every window the window manager keeps: the features window is
+        // placed by the program too, so that it can be raised above the saver and given the
+        // keyboard, with any window manager or none.
+        if (windowSystem_.BypassWindowManager)
+            savingFeaturesWindow_->setWindowFlags(savingFeaturesWindow_->windowFlags() | Qt::WindowStaysOnTopHint |
+                                                  Qt::X11BypassWindowManagerHint);
         if (windowSystem_.WindowPerOutput) {
             screen_ = QGuiApplication::primaryScreen();
             outputs_.Create(screen_, windowFlags(), windowTitle(), this);
@@ -98,10 +105,7 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow, T
     connect(&tmrStartAnim_, &QTimer::timeout, this, &TfrmLumenfall::StartAnimation);
     // The program whose window holds the show may destroy it without telling us.
     parentWatch_.setInterval(kParentWatchMs);
-    connect(&parentWatch_, &QTimer::timeout, this, [this] {
-        if (!X11WindowSize(parentWindow_))
-            close();
-    });
+    connect(&parentWatch_, &QTimer::timeout, this, &TfrmLumenfall::FollowParent);
     frameTimer_.setSingleShot(true);
     frameTimer_.setTimerType(Qt::PreciseTimer);
     connect(&frameTimer_, &QTimer::timeout, this, &TfrmLumenfall::NextFrame);
@@ -127,8 +131,10 @@ void TfrmLumenfall::Start()
         return;
     started_ = true;
     if (parentWindow_ != 0) {
-        if (const auto size = X11WindowSize(parentWindow_))
+        if (const auto size = X11WindowSize(parentWindow_)) {
+            parentSize_ = QSize(size->Width, size->Height);
             EmbedIntoParent(size->Width, size->Height);
+        }
         parentWatch_.start();
     }
     FormShow();
@@ -239,17 +245,18 @@ void TfrmLumenfall::BaseSize(int32_t& width, int32_t& height)
 {
     switch (placement_) {
     case TSaverPlacement::spFullScreen: {
-        const QSize size = show_.Settings().MultiMonitorMode == TMultiMonitorMode::mmStretchOverAll || !QGuiApplication::primaryScreen()
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        const QSize size = show_.Settings().MultiMonitorMode == TMultiMonitorMode::mmStretchOverAll || !primary
                                ? VirtualDesktop().size()
-                               : QGuiApplication::primaryScreen()->size();
-        width = size.width();
-        height = size.height();
+                               : primary->size();
+        width = qRound(size.width() * PixelRatio());
+        height = qRound(size.height() * PixelRatio());
         break;
     }
     case TSaverPlacement::spWindow:
     case TSaverPlacement::spEmbedded:
-        width = this->width();
-        height = this->height();
+        width = DeviceSize().width();
+        height = DeviceSize().height();
         break;
     case TSaverPlacement::spPreview:
         break;
@@ -295,14 +302,17 @@ void TfrmLumenfall::ScheduleNextFrame()
 
 std::vector<TMonitor> TfrmLumenfall::Monitors() const
 {
+    const QSize device = DeviceSize();
     if (placement_ != TSaverPlacement::spFullScreen)
-        return {TMonitor{0, 0, width(), height(), true}};
+        return {TMonitor{0, 0, device.width(), device.height(), true}};
     const QRect desktop = VirtualDesktop();
     const QScreen* primary = QGuiApplication::primaryScreen();
+    const qreal ratio = PixelRatio();
     std::vector<TMonitor> monitors;
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect g = screen->geometry().translated(-desktop.topLeft());
-        monitors.push_back({g.x(), g.y(), g.width(), g.height(), screen == primary});
+        monitors.push_back({qRound(g.x() * ratio), qRound(g.y() * ratio), qRound(g.width() * ratio),
+                            qRound(g.height() * ratio), screen == primary});
     }
     return monitors;
 }
@@ -321,7 +331,7 @@ QRect TfrmLumenfall::AreaOf(const QScreen* screen, const std::vector<TMonitor>& 
     // One window covering the desktop, or a window of its own, shows all of it at its size.
     const qsizetype index = screen ? QGuiApplication::screens().indexOf(screen) : -1;
     if (index < 0 || size_t(index) >= monitors.size())
-        return rect();
+        return QRect(QPoint(0, 0), DeviceSize());
     const TMonitor& monitor = monitors[size_t(index)];
     return QRect(monitor.Left, monitor.Top, monitor.Width, monitor.Height);
 }
@@ -332,15 +342,6 @@ QRect TfrmLumenfall::VirtualDesktop() const
     for (const QScreen* screen : QGuiApplication::screens())
         desktop = desktop.united(screen->geometry());
     return desktop.isEmpty() ? QRect(0, 0, kBaseWidth, kBaseHeight) : desktop;
-}
-
-void TfrmLumenfall::EmbedIntoParent(int32_t width, int32_t height)
-{
-    QWindow* parent = QWindow::fromWinId(WId(parentWindow_));
-    setAttribute(Qt::WA_NativeWindow);
-    create();
-    windowHandle()->setParent(parent);
-    setGeometry(0, 0, width, height);
 }
 
 void TfrmLumenfall::resizeEvent(QResizeEvent*) { UpdateLayout(); }
@@ -408,7 +409,9 @@ void TfrmLumenfall::PointerMoved(const QWidget& window, QPoint at)
         mouse_.Forget();
         pointerWindow_ = &window;
     }
-    if (mouse_.Moved(at.x(), at.y()))
+    // The threshold counts pixels of the screen.
+    const QPoint device = (QPointF(at) * window.devicePixelRatioF()).toPoint();
+    if (mouse_.Moved(device.x(), device.y()))
         TryClose();
 }
 
@@ -495,9 +498,12 @@ void TfrmLumenfall::EndShow()
 
 void TfrmLumenfall::PrepareClose()
 {
+    FormClose();
+    // Out of the way first: a settings file that cannot be written is reported in a box.
+    if (placement_ == TSaverPlacement::spFullScreen)
+        hide();
     if (show_.WaveSystem() && placement_ != TSaverPlacement::spPreview)
         StoreWaveStartPos(show_.WaveSystem()->Pos);
-    FormClose();
 }
 
 void TfrmLumenfall::FormClose()

@@ -74,7 +74,7 @@ public:
     QAction acContinueSaving{"Continue"};
 
 protected:
-    // The size in pixels that the preset's percentages refer to.
+    // The size in device pixels that the preset's percentages refer to.
     virtual void BaseSize(int32_t& width, int32_t& height);
     virtual void BuildShow();
     // Starts the frames.
@@ -95,9 +95,14 @@ protected:
     // The monitors of the area the saver covers, relative to its top-left corner.
     std::vector<TMonitor> Monitors() const;
     QRect VirtualDesktop() const;
+    // Device pixels per coordinate unit of the window.
+    qreal PixelRatio() const;
+    // The window's size in device pixels.
+    QSize DeviceSize() const;
     // The size of the area that the monitors lie in.
     QSize DesktopSize() const;
     uint64_t ParentWindow() const { return parentWindow_; }
+    // width x height: the parent's size in device pixels.
     void EmbedIntoParent(int32_t width, int32_t height);
     QLabel* lblError() const { return lblError_; }
 
@@ -123,6 +128,12 @@ private:
     void PrepareClose();
     void FormClose();
     void RestoreDisplayMode();
+    // A foreign parent that went away closes the window; one that changed its size gets the
+    // show rebuilt at the new size.
+    void FollowParent();
+    // The window's geometry for a parent of width x height device pixels.
+    void FillParent(int32_t width, int32_t height);
+    void RebuildShow();
     QString RunScreenshotDialog();
 
     TSaverPlacement placement_;
@@ -131,6 +142,7 @@ private:
     TSaverShow show_;
     QLabel* lblError_;
     std::unique_ptr<TfrmSavingFeatures> savingFeaturesWindow_;
+    QSize parentSize_;
     QTimer parentWatch_;
     QTimer frameTimer_;
     uint32_t lastFrameTime_ = 0;

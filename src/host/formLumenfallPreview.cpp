@@ -27,7 +27,7 @@ void TfrmLumenfallPreview::BuildShow()
         return;
     }
     Show().BuildPreview(0, 0);
-    resize(Show().ActiveWave().Width, Show().ActiveWave().Height);
+    resize(qRound(Show().ActiveWave().Width / PixelRatio()), qRound(Show().ActiveWave().Height / PixelRatio()));
 }
 
 void TfrmLumenfallPreview::StartAnimation() { stepTimer_.start(); }
@@ -42,10 +42,11 @@ void TfrmLumenfallPreview::StepFrame()
 void TfrmLumenfallPreview::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    painter.scale(1 / PixelRatio(), 1 / PixelRatio());
     const TDIBRaster* raster = Show().Current();
     if (raster)
         raster->CopyToDevice(painter, 0, 0, 0, 0, Show().ActiveWave().Width, Show().ActiveWave().Height);
     else
-        painter.fillRect(rect(), Qt::black);
-    MakeOpaque(painter, rect());
+        painter.fillRect(QRect(QPoint(0, 0), DeviceSize()), Qt::black);
+    MakeOpaque(painter, QRect(QPoint(0, 0), DeviceSize()));
 }

@@ -167,6 +167,14 @@ void CopyMachineSettingsToUser(const TBlankerSettings& s)
 
 } // namespace
 
+std::string ResolveDataPath(const std::string& path)
+{
+    if (path.empty() || path.front() == '/')
+        return path;
+    const std::filesystem::path folder = std::filesystem::path(HiveFileName(HKEY_LOCAL_MACHINE)).parent_path();
+    return (folder / path).string();
+}
+
 bool LoadBlankerSettings(TBlankerSettings& settings)
 {
     TBlankerSettings& s = settings;
@@ -188,7 +196,7 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
         if (!reg.KeyExists(FromRoot(kSettingsKey)))
             return false;
         if (reg.OpenKey(FromRoot(kSettingsKey), false))
-            TryRead([&] { s.WavesDirectory = reg.ReadString("WavesDirectory"); });
+            TryRead([&] { s.WavesDirectory = ResolveDataPath(reg.ReadString("WavesDirectory")); });
         reg.CloseKey();
         // An empty folder stays empty: a lone delimiter would make it the root folder.
         if (!s.WavesDirectory.empty() && s.WavesDirectory.back() != '/')

@@ -100,6 +100,13 @@ bool LoadBlankerSettings(TBlankerSettings& settings);
 // Writes everything to the user's key; renames the record's ActiveWave to "_ActiveWave".
 void SaveBlankerSettings(const TBlankerSettings& settings);
 
+// A path read from either hive. The installation stores the paths of its own files (the waves
+// folder, the help file, the logo pictures) relative to its data folder, the folder of the
+// machine hive (share/lumenfall), so that a moved installation or a package unpacked under
+// another root keeps finding them: those are resolved against that folder. Absolute paths,
+// such as the ones users choose, and an empty one come back unchanged.
+std::string ResolveDataPath(const std::string& path);
+
 // The file of the wave preset of that name in the waves folder, by the name the folder
 // really holds: the extension ".lmx" in any case ("Only.LMX"), the exact spelling first.
 // Folder + name + ".lmx" when the folder holds no such file, so that errors name what was

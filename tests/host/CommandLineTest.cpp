@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 TCommandLine Parse(std::vector<std::string> arguments) { return ParseCommandLine(arguments); }
@@ -71,8 +73,83 @@ TEST(CommandLineTest, HackArguments)
 
     EXPECT_NE(Parse({"-window-id"}).Error, "");
     EXPECT_NE(Parse({"-window-id", "0xzz"}).Error, "");
-    EXPECT_NE(Parse({"-root", "-install"}).Error, "");
+    EXPECT_EQ(Parse({"-root", "-install"}).Error, "") << "a generic X option";
     EXPECT_NE(Parse({"--window", "extra"}).Error, "");
+}
+
+TEST(CommandLineTest, HackOptionsInBothFormsAnyOrderAndCombined)
+{
+    for (const auto& [root, windowId, fps] : {std::tuple{"-root", "-window-id", "-fps"},
+                                              std::tuple{"--root", "--window-id", "--fps"}}) {
+        SCOPED_TRACE(root);
+        const TCommandLine plain = Parse({root});
+        EXPECT_EQ(plain.Mode, TStartMode::smHack);
+        EXPECT_EQ(plain.HackTarget, THackTarget::htRoot);
+        EXPECT_EQ(plain.Error, "");
+        // The settings program appends the preview's window to the stored command.
+        for (const auto& arguments : {std::vector<std::string>{root, fps, windowId, "0x400EE6"},
+                                      std::vector<std::string>{windowId, "0x400ee6", root, fps},
+                                      std::vector<std::string>{fps, "--window", windowId, "4198118"}}) {
+            const TCommandLine command = Parse(arguments);
+            EXPECT_EQ(command.Mode, TStartMode::smHack);
+            EXPECT_EQ(command.HackTarget, THackTarget::htWindowId) << "the window id wins";
+            EXPECT_EQ(command.HackWindow, 0x400EE6u);
+            EXPECT_TRUE(command.ShowFPS);
+            EXPECT_EQ(command.Error, "");
+        }
+    }
+    const TCommandLine window = Parse({"--window", "--fps"});
+    EXPECT_EQ(window.Mode, TStartMode::smHack);
+    EXPECT_EQ(window.HackTarget, THackTarget::htWindow);
+    EXPECT_TRUE(window.ShowFPS);
+    EXPECT_EQ(Parse({"--root", "--window-id"}).Error, "--window-id needs a window id (decimal or 0x-hexadecimal)");
+    EXPECT_EQ(Parse({"--root", "--frames"}).Error, "unrecognized option '--frames'");
+}
+
+TEST(CommandLineTest, GenericXOptionsStandAnywhere)
+{
+    const TCommandLine hack = Parse({"--display", ":7", "--root", "-install", "--visual", "0x21", "--fps"});
+    EXPECT_EQ(hack.Mode, TStartMode::smHack);
+    EXPECT_EQ(hack.HackTarget, THackTarget::htRoot);
+    EXPECT_TRUE(hack.ShowFPS);
+    EXPECT_EQ(hack.Display, ":7");
+    EXPECT_EQ(hack.Error, "");
+
+    const TCommandLine saver = Parse({"/s", "-display", "host:0.1"});
+    EXPECT_EQ(saver.Mode, TStartMode::smSaver);
+    EXPECT_EQ(saver.Display, "host:0.1");
+    const TCommandLine preview = Parse({"--install", "/p", "77"});
+    EXPECT_EQ(preview.Mode, TStartMode::smPreview);
+    EXPECT_EQ(preview.ParentWindow, 77u);
+    EXPECT_EQ(Parse({"--display", ":1"}).Mode, TStartMode::smConfig) << "nothing but a display opens the dialog";
+    EXPECT_EQ(Parse({"--display"}).Error, "--display needs a value");
+    EXPECT_EQ(Parse({"--root", "-visual"}).Error, "-visual needs a value");
+    EXPECT_EQ(Parse({"--render", "--display", ":1"}).RenderArguments,
+              (std::vector<std::string>{"--display", ":1"})) << "render's arguments are its own";
+}
+
+TEST(CommandLineTest, UnknownLongOptionsAreErrorsNotTheDialog)
+{
+    for (const std::string option : {"--hepl", "--Help", "--helpp", "--config", "--s", "--preview"}) {
+        const TCommandLine command = Parse({option});
+        EXPECT_EQ(command.Error, "unrecognized option '" + option + "'");
+    }
+    EXPECT_EQ(Parse({"-h"}).Mode, TStartMode::smHelp);
+    EXPECT_NE(Parse({"-h", "x"}).Error, "");
+    // One dash or a slash keeps the screen-saver rule: the first letter decides.
+    EXPECT_EQ(Parse({"-help"}).Mode, TStartMode::smConfig);
+    EXPECT_EQ(Parse({"-hepl"}).Error, "");
+    EXPECT_EQ(Parse({"--"}).Mode, TStartMode::smConfig);
+    EXPECT_EQ(Parse({"-"}).Mode, TStartMode::smConfig);
+}
+
+TEST(CommandLineTest, ModesThatNeedADisplay)
+{
+    for (TStartMode mode : {TStartMode::smSaver, TStartMode::smPreview, TStartMode::smConfig,
+                            TStartMode::smChangePassword, TStartMode::smWindow, TStartMode::smHack})
+        EXPECT_TRUE(NeedsDisplay(mode));
+    for (TStartMode mode : {TStartMode::smRender, TStartMode::smHelp, TStartMode::smVersion, TStartMode::smNothing})
+        EXPECT_FALSE(NeedsDisplay(mode));
 }
 
 TEST(CommandLineTest, WindowIds)

@@ -51,7 +51,7 @@ TEST(ScreenSaverUtilsTest, MissingPasswordServiceSaysWhatToInstall)
         FAIL() << "no exception";
     } catch (const Exception& e) {
         EXPECT_STREQ(e.what(), "VerifyPassword : The password service \"lumenfall-no-such-service\" is not set up; "
-                               "copy share/lumenfall/pam/lumenfall to /etc/pam.d/lumenfall-no-such-service");
+                               "copy etc/pam.d/lumenfall of the installation to /etc/pam.d/lumenfall-no-such-service");
     }
 }
 

@@ -7,31 +7,15 @@
 #include "host/formLumenfallPreview.h"
 #include "kinds/ParticleWaves.h"
 
+#include "host/X11Fixture.h"
+
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QScreen>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-bool WaitExposed(QWidget& widget)
-{
-    QDeadlineTimer deadline(5000);
-    while (!(widget.windowHandle() && widget.windowHandle()->isExposed()) && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return widget.windowHandle() && widget.windowHandle()->isExposed();
-}
-
-class X11Test : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (QGuiApplication::platformName() != "xcb")
-            GTEST_SKIP() << "needs an X11 display";
-    }
-};
 
 TEST_F(X11Test, XRandRListsAndSwitchesTheOutputModes)
 {

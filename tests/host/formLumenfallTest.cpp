@@ -212,6 +212,27 @@ TEST(formLumenfallTest, PreviewRunsAnEighthOfTheWaveAndIgnoresInput)
     EXPECT_EQ(ReadWaveStartPos(), 0.0f) << "the preview's wave position is not stored";
 }
 
+TEST(formLumenfallTest, AnUnwritableUserFileAtCloseIsReportedOnceAndTheSaverEnds)
+{
+    ShowInstallation installation;
+    std::vector<std::string> told;
+    const TRegistryNotifier previous = SetRegistryNotifier([&](const std::string& text) { told.push_back(text); });
+    {
+        RunningSaver saver(installation);
+        // What a read-only or full home folder does to the save: even root cannot create the
+        // lock where a folder of that name stands.
+        const std::filesystem::path lock = installation.Folder() / "user.reg.lock";
+        std::filesystem::remove(lock);
+        std::filesystem::create_directory(lock);
+        EXPECT_NO_THROW(Click(saver.window));
+        EXPECT_TRUE(saver.Ended());
+        EXPECT_FALSE(saver.window.Running());
+        EXPECT_TRUE(CursorVisible());
+    }
+    SetRegistryNotifier(previous);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("could not be saved"), std::string::npos) << told[0];
+}
 
 // The saver where the compositor places windows: a window per output. CTest runs these on
 // two offscreen screens side by side (lumenfall_tests_outputs).
