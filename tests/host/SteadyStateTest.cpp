@@ -17,18 +17,33 @@ namespace {
 
 std::atomic<int64_t> allocations{0};
 
-} // namespace
-
-void* operator new(size_t size)
+void* CountedAllocation(size_t size) noexcept
 {
     allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* block = std::malloc(size == 0 ? 1 : size))
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void* CountedAllocationOrThrow(size_t size)
+{
+    if (void* block = CountedAllocation(size))
         return block;
     throw std::bad_alloc();
 }
 
+} // namespace
+
+// Every form that pairs with the plain deletes is replaced, so that no block from the
+// runtime's own operator new (the sanitizers' among them) reaches free() below.
+void* operator new(size_t size) { return CountedAllocationOrThrow(size); }
+void* operator new[](size_t size) { return CountedAllocationOrThrow(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedAllocation(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedAllocation(size); }
 void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
 
 TEST(SteadyState, FramesOfAMappedShowAllocateNothing)
 {
