@@ -368,13 +368,7 @@ void TTranslationMap::Apply()
     table_.Prepare();
     const TPixel* src = source_->Bits();
     TPixel* dst = dest_->Bits();
-    const size_t w = size_t(width_);
-    for (int32_t j = 0; j < height_; j += bandRows_) {
-        const int32_t last = std::min(height_, j + bandRows_);
-        table_.GatherRows(src, window_.data(), j, last);
-        StreamPixels(dst + size_t(j) * w, window_.data(), size_t(last - j) * w);
-    }
-    EndStreaming();
+    table_.StreamWhole(src, dst);
 }
 
 void TTranslationMap::ExecuteAndSmoothBack(TDIBRaster& source, TDIBRaster& dest, uint8_t fadeLevel)

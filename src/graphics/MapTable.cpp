@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // A wave shift reads its sources a few rows further on for the first time at the same
@@ -33,6 +37,31 @@ inline void GatherFour(const TPixel* src, ptrdiff_t offset, const int32_t* indic
     out[1] = b;
     out[2] = c;
     out[3] = d;
+}
+
+// dst[k] := src[map[k]] for the whole picture, prefetching the source of every Spacing-th
+// pixel; the destination goes out with streaming stores where it is aligned.
+template <int32_t Spacing>
+void StreamThroughMap(const TPixel* src, TPixel* dst, const int32_t* map, size_t n)
+{
+    size_t k = 0;
+#if defined(__SSE2__)
+    if (reinterpret_cast<uintptr_t>(dst) % sizeof(__m128i) == 0) {
+        for (; k + kPrefetchAhead + 4 <= n; k += 4) {
+            if constexpr (Spacing != 0) {
+                for (size_t q = 0; q < 4; q += Spacing)
+                    __builtin_prefetch(src + map[k + kPrefetchAhead + q]);
+            }
+            const int32_t* m = map + k;
+            _mm_stream_si128(reinterpret_cast<__m128i*>(dst + k),
+                             _mm_setr_epi32(int32_t(src[m[0]]), int32_t(src[m[1]]), int32_t(src[m[2]]),
+                                            int32_t(src[m[3]])));
+        }
+        _mm_sfence();
+    }
+#endif
+    for (; k < n; ++k)
+        dst[k] = src[map[k]];
 }
 
 } // namespace
@@ -176,6 +205,54 @@ void TMapTable::GatherEveryRow(const TPixel* src, TPixel* out, int32_t j) const
     }
     for (; i < width_; ++i)
         out[i] = src[entries[i]];
+}
+
+void TMapTable::StreamSeparableRow(const TPixel* src, TPixel* out, int32_t j) const
+{
+    const auto [begin, end] = inner_[size_t(j)];
+    const int32_t* edge = edges_.data() + edgeStart_[size_t(j)];
+    for (int32_t i = 0; i < begin; ++i)
+        out[i] = src[*edge++];
+    const ptrdiff_t row = rowParts_[size_t(j)];
+    const int32_t* columns = columnParts_.data();
+    int32_t i = begin;
+    for (; i < end && reinterpret_cast<uintptr_t>(out + i) % 16 != 0; ++i)
+        out[i] = src[row + columns[i]];
+#if defined(__SSE2__)
+    const int32_t ahead = std::min(j + kPrefetchRows, height_ - 1);
+    const uintptr_t rowAhead = reinterpret_cast<uintptr_t>(src) + uintptr_t(intptr_t(rowParts_[size_t(ahead)])) * 4;
+    for (; i + 4 <= end; i += 4) {
+        for (int32_t q = 0; prefetchSpacing_ != 0 && q < 4; q += prefetchSpacing_)
+            __builtin_prefetch(reinterpret_cast<const void*>(rowAhead + uintptr_t(intptr_t(columns[i + q])) * 4));
+        const int32_t* c = columns + i;
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i),
+                         _mm_setr_epi32(int32_t(src[row + c[0]]), int32_t(src[row + c[1]]),
+                                        int32_t(src[row + c[2]]), int32_t(src[row + c[3]])));
+    }
+#endif
+    for (; i < end; ++i)
+        out[i] = src[row + columns[i]];
+    for (i = end; i < width_; ++i)
+        out[i] = src[*edge++];
+}
+
+void TMapTable::StreamWhole(const TPixel* src, TPixel* dst) const
+{
+    if (separable_) {
+        for (int32_t j = 0; j < height_; ++j)
+            StreamSeparableRow(src, dst + size_t(j) * size_t(width_), j);
+#if defined(__SSE2__)
+        _mm_sfence();
+#endif
+        return;
+    }
+    const size_t n = every_.size();
+    if (prefetchSpacing_ == 1)
+        StreamThroughMap<1>(src, dst, every_.data(), n);
+    else if (prefetchSpacing_ == 4)
+        StreamThroughMap<4>(src, dst, every_.data(), n);
+    else
+        StreamThroughMap<0>(src, dst, every_.data(), n);
 }
 
 void TMapTable::GatherRows(const TPixel* src, TPixel* dst, int32_t first, int32_t last) const

@@ -37,12 +37,16 @@ public:
     void Prepare();
     // Rows first .. last - 1 through the map into dst, whose rows follow each other.
     void GatherRows(const TPixel* src, TPixel* dst, int32_t first, int32_t last) const;
+    // The whole picture through the map into dst in one sweep, with streaming stores, for a
+    // destination that is not read again soon.
+    void StreamWhole(const TPixel* src, TPixel* dst) const;
     // The lowest source row read by rows j .. height - 1; height for j = height.
     int32_t LowestSourceRowFrom(int32_t j) const { return lowestFrom_[size_t(j)]; }
 
 private:
     void GatherSeparableRow(const TPixel* src, TPixel* out, int32_t j) const;
     void GatherEveryRow(const TPixel* src, TPixel* out, int32_t j) const;
+    void StreamSeparableRow(const TPixel* src, TPixel* out, int32_t j) const;
 
     int32_t width_ = 0;
     int32_t height_ = 0;
