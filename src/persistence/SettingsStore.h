@@ -73,6 +73,8 @@ struct TBlankerSettings {
     int32_t TextDuration = 10;
     int32_t MorphDuration = 4;
     std::string WavesDirectory;
+    // The user's own wave presets (WaveFolders.h); WaveList lists both folders.
+    std::string UserWavesDirectory;
     std::vector<std::string> WaveList;
     std::unique_ptr<TWaveConfig> ActiveWave = std::make_unique<TWaveConfig>(); // never null
     std::vector<std::string> LogoList;

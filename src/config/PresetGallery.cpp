@@ -1,0 +1,139 @@
+#include "config/PresetGallery.h"
+
+#include "config/CfgPrompts.h"
+#include "config/PresetName.h"
+
+#include <QApplication>
+#include <QListWidget>
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+
+namespace {
+
+bool LessIgnoringCase(const std::string& a, const std::string& b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(uint8_t(x)) < std::tolower(uint8_t(y));
+    });
+}
+
+bool SameIgnoringCase(const std::string& a, const std::string& b)
+{
+    return !LessIgnoringCase(a, b) && !LessIgnoringCase(b, a);
+}
+
+} // namespace
+
+TPresetGallery::TPresetGallery(QListWidget& list, std::vector<std::string>& names, QString addPrompt,
+                               TPresetStore store, TCfgPrompts*& prompts)
+    : QObject(&list), list_(list), names_(names), addPrompt_(std::move(addPrompt)), store_(std::move(store)),
+      prompts_(prompts)
+{
+    list_.setSelectionMode(QAbstractItemView::SingleSelection);
+    // Keys and clicks both load the entry; the click that made an entry current loads it once.
+    connect(&list_, &QListWidget::currentRowChanged, this, [this](int row) {
+        pressLoaded_ = QApplication::mouseButtons() != Qt::NoButton;
+        if (row >= 0)
+            LoadSelected();
+    });
+    connect(&list_, &QListWidget::itemClicked, this, [this] {
+        if (!pressLoaded_)
+            LoadSelected();
+        pressLoaded_ = false;
+    });
+}
+
+QWidget* TPresetGallery::Parent() const { return list_.window(); }
+
+void TPresetGallery::Fill()
+{
+    std::stable_sort(names_.begin(), names_.end(), LessIgnoringCase);
+    const QSignalBlocker quiet(list_);
+    list_.clear();
+    for (const std::string& name : names_)
+        list_.addItem(QString::fromStdString(name));
+}
+
+std::optional<std::string> TPresetGallery::Selected() const
+{
+    const QListWidgetItem* item = list_.currentItem();
+    if (!item || !item->isSelected())
+        return std::nullopt;
+    return item->text().toStdString();
+}
+
+std::optional<std::string> TPresetGallery::Listed(const std::string& name) const
+{
+    const auto found = std::find_if(names_.begin(), names_.end(),
+                                    [&](const std::string& listed) { return SameIgnoringCase(listed, name); });
+    return found == names_.end() ? std::nullopt : std::optional<std::string>(*found);
+}
+
+bool TPresetGallery::Guarded(const std::function<void()>& operation)
+{
+    try {
+        operation();
+        return true;
+    } catch (const std::exception& e) {
+        prompts_->Inform(Parent(), QString::fromStdString(e.what()));
+    }
+    return false;
+}
+
+void TPresetGallery::LoadSelected()
+{
+    if (const auto name = Selected())
+        Guarded([&] { store_.Load(*name); });
+}
+
+void TPresetGallery::Insert(const std::string& name)
+{
+    const auto at = std::upper_bound(names_.begin(), names_.end(), name, LessIgnoringCase);
+    const int row = int(at - names_.begin());
+    names_.insert(at, name);
+    const QSignalBlocker quiet(list_);
+    list_.insertItem(row, QString::fromStdString(name));
+}
+
+void TPresetGallery::Add()
+{
+    const std::optional<QString> answer = prompts_->AskName(Parent(), addPrompt_);
+    if (!answer)
+        return;
+    if (const auto problem = PresetNameProblem(*answer)) {
+        prompts_->Inform(Parent(), *problem);
+        return;
+    }
+    const std::string name = answer->toStdString();
+    if (const auto listed = Listed(name)) {
+        if (prompts_->ConfirmOverwrite(Parent()))
+            Guarded([&] { store_.Save(*listed); });
+        return;
+    }
+    // Listed only once it is written, so that the list never names a preset that is not there.
+    if (Guarded([&] { store_.Save(name); }))
+        Insert(name);
+}
+
+void TPresetGallery::Change()
+{
+    if (const auto name = Selected())
+        Guarded([&] { store_.Save(*name); });
+}
+
+void TPresetGallery::Remove()
+{
+    const auto name = Selected();
+    if (!name)
+        return;
+    TPresetRemoval removal = TPresetRemoval::Refused;
+    if (!Guarded([&] { removal = store_.Remove(*name); }) || removal != TPresetRemoval::Removed)
+        return;
+    const int row = list_.currentRow();
+    std::erase(names_, *name);
+    const QSignalBlocker quiet(list_);
+    delete list_.takeItem(row);
+    list_.setCurrentRow(-1);
+}

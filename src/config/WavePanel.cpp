@@ -1,0 +1,74 @@
+#include "config/WavePanel.h"
+
+#include "config/CfgPage.h"
+#include "config/DecimalField.h"
+#include "ui_WavePanel.h"
+
+#include <QKeyEvent>
+
+TWavePanel::TWavePanel(TCfgDialogContext& dialog, const QString& caption, QWidget* parent)
+    : QGroupBox(parent), dialog_(dialog), ui_(std::make_unique<Ui::TWavePanel>())
+{
+    ui_->setupUi(this);
+    setTitle(caption);
+    setAccessibleName(caption);
+    setFixedSize(kWavePanelWidth, kWavePanelHeight);
+    fields_ = {ui_->txtPhase,  ui_->txtAMBase,      ui_->txtAMAmplitude, ui_->txtAMFrequency,
+               ui_->txtFMBase, ui_->txtFMAmplitude, ui_->txtFMFrequency};
+    for (QLineEdit* field : fields_)
+        OnExit(*field, [this] {
+            if (!loading_)
+                Read();
+        });
+    connect(ui_->cmdZero, &QPushButton::clicked, this, [this] { Zero(); });
+}
+
+TWavePanel::~TWavePanel() = default;
+
+void TWavePanel::Show(TWaveComponent& component)
+{
+    component_ = &component;
+    loading_ = true;
+    const float values[] = {component.Phase,  component.AMBase,      component.AMAmplitude, component.AMFrequency,
+                            component.FMBase, component.FMAmplitude, component.FMFrequency};
+    for (size_t i = 0; i < fields_.size(); ++i)
+        ShowDecimal(*fields_[i], values[i]);
+    loading_ = false;
+}
+
+void TWavePanel::Read()
+{
+    if (!component_)
+        return;
+    TWaveComponent& c = *component_;
+    float* targets[] = {&c.Phase, &c.AMBase, &c.AMAmplitude, &c.AMFrequency, &c.FMBase, &c.FMAmplitude, &c.FMFrequency};
+    for (size_t i = 0; i < fields_.size(); ++i)
+        *targets[i] = ReadDecimal(*fields_[i]);
+}
+
+void TWavePanel::Zero()
+{
+    if (!component_)
+        return;
+    *component_ = TWaveComponent{};
+    Show(*component_);
+}
+
+bool TWavePanel::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        event->accept();
+        return true;
+    }
+    return QGroupBox::event(event);
+}
+
+void TWavePanel::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1) {
+        dialog_.ShowHelp(kWavePanelHelpContext);
+        event->accept();
+        return;
+    }
+    QGroupBox::keyPressEvent(event);
+}
