@@ -71,8 +71,9 @@ std::optional<uint32_t> ParseColorMask(const QString& text)
 QSize ZoomedSize(QSize picture, int zoomStep)
 {
     switch (zoomStep) {
+    // Integer division: QSize's own operator rounds.
     case 0:
-        return picture / 4;
+        return {picture.width() / 4, picture.height() / 4};
     case 1:
         return {picture.width() / 2, picture.height() / 2};
     case 3:
