@@ -3,14 +3,13 @@
 #include "graphics/BitmapDecoder.h"
 #include "graphics/JpegDecoder.h"
 #include "graphics/MetafilePlayer.h"
+#include "util/AsciiCase.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 
-#include <algorithm>
-#include <cctype>
 #include <new>
 #include <span>
 
@@ -25,16 +24,14 @@ TPictureFormat FormatOf(const std::string& path)
     const size_t dot = path.find_last_of('.');
     const size_t slash = path.find_last_of('/');
     const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    std::string extension = hasExtension ? path.substr(dot) : "";
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    if (extension == ".bmp")
+    const std::string extension = hasExtension ? path.substr(dot) : "";
+    if (SameNoCase(extension, ".bmp"))
         return TPictureFormat::Bitmap;
-    if (extension == ".jpg" || extension == ".jpeg")
+    if (SameNoCase(extension, ".jpg") || SameNoCase(extension, ".jpeg"))
         return TPictureFormat::Jpeg;
-    if (extension == ".ico")
+    if (SameNoCase(extension, ".ico"))
         return TPictureFormat::Icon;
-    if (extension == ".wmf" || extension == ".emf")
+    if (SameNoCase(extension, ".wmf") || SameNoCase(extension, ".emf"))
         return TPictureFormat::Metafile;
     Fail("Unsupported picture type \"" + extension + "\" of " + path);
 }

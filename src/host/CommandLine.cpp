@@ -1,7 +1,8 @@
 #include "host/CommandLine.h"
 
+#include "util/AsciiCase.h"
+
 #include <charconv>
-#include <cctype>
 
 namespace {
 
@@ -58,7 +59,7 @@ char SwitchLetter(const std::string& argument)
     size_t at = 0;
     if (!argument.empty() && (argument[0] == '-' || argument[0] == '/'))
         at = 1;
-    return at < argument.size() ? char(std::toupper(uint8_t(argument[at]))) : '\0';
+    return at < argument.size() ? AsciiUpper(argument[at]) : '\0';
 }
 
 } // namespace

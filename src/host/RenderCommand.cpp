@@ -3,6 +3,7 @@
 #include "graphics/GfxTool.h"
 #include "host/SaverShow.h"
 #include "sequencing/Sequencer.h"
+#include "util/AsciiCase.h"
 
 #include <QImage>
 #include <QPainter>
@@ -37,23 +38,13 @@ int32_t ParseCount(const std::string& option, const std::string& text, int32_t m
     return int32_t(value);
 }
 
-bool EndsWith(const std::string& text, const std::string& suffix)
-{
-    if (text.size() < suffix.size())
-        return false;
-    for (size_t i = 0; i < suffix.size(); ++i)
-        if (std::tolower(uint8_t(text[text.size() - suffix.size() + i])) != suffix[i])
-            return false;
-    return true;
-}
-
 TOutputKind OutputKind(const std::string& output)
 {
     if (!output.empty() && (output.back() == '/' || fs::is_directory(output)))
         return TOutputKind::Folder;
-    if (EndsWith(output, ".png") || EndsWith(output, ".bmp"))
+    if (EndsWithNoCase(output, ".png") || EndsWithNoCase(output, ".bmp"))
         return TOutputKind::Picture;
-    if (EndsWith(output, ".y4m"))
+    if (EndsWithNoCase(output, ".y4m"))
         return TOutputKind::Video;
     throw std::invalid_argument("the output must end in .png, .bmp or .y4m, or name a folder: '" + output + "'");
 }
@@ -115,7 +106,7 @@ private:
 
 void SaveFrame(const QImage& frame, const std::string& fileName)
 {
-    const char* format = EndsWith(fileName, ".bmp") ? "BMP" : "PNG";
+    const char* format = EndsWithNoCase(fileName, ".bmp") ? "BMP" : "PNG";
     if (!frame.save(QString::fromStdString(fileName), format))
         throw std::runtime_error("cannot write '" + fileName + "'");
 }

@@ -152,7 +152,8 @@ bool TSaverShow::LoadSettings(uint32_t seed)
         return false;
     random_.seed(seed);
     if (settings_.WaveRandomSelection && !settings_.WaveList.empty())
-        settings_.ActiveWave->LoadFromFile(settings_.WavesDirectory + PickRandom(random_, settings_.WaveList) + ".lmx");
+        settings_.ActiveWave->LoadFromFile(
+            WavePresetFile(settings_.WavesDirectory, PickRandom(random_, settings_.WaveList)));
     if (settings_.LogoRandomSelection && !settings_.LogoList.empty())
         LoadLogoConfig(HKEY_CURRENT_USER, settings_.ActiveLogo, kLogosKey, PickRandom(random_, settings_.LogoList));
     if (settings_.TextRandomSelection && !settings_.TextList.empty())

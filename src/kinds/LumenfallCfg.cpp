@@ -10,8 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "util/AtomicFile.h"
 
 namespace {
 
@@ -341,34 +340,14 @@ std::vector<uint8_t> ReadPresetFile(const std::string& fileName)
     return bytes;
 }
 
-// Written beside the file and renamed over it, so that a failed save leaves the old
-// preset as it was.
+// A failed save leaves the old preset as it was.
 void WritePresetFile(const std::string& fileName, const std::vector<uint8_t>& bytes)
 {
-    const std::string temporary = fileName + ".tmp-" + std::to_string(::getpid());
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    int error = fd < 0 ? errno : 0;
-    if (fd >= 0) {
-        size_t written = 0;
-        while (error == 0 && written < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-            if (n < 0 && errno != EINTR)
-                error = errno;
-            else if (n > 0)
-                written += size_t(n);
-        }
-        if (error == 0 && ::fsync(fd) != 0)
-            error = errno;
-        if (::close(fd) != 0 && error == 0)
-            error = errno;
-        if (error == 0 && std::rename(temporary.c_str(), fileName.c_str()) != 0)
-            error = errno;
-        if (error != 0)
-            ::unlink(temporary.c_str());
+    try {
+        WriteFileAtomically(fileName, std::span<const uint8_t>(bytes));
+    } catch (const EFileWriteError& e) {
+        throw EWaveConfigError("TWaveConfig.SaveToFile : Cannot create file \"" + fileName + "\". " + e.Cause());
     }
-    if (error != 0)
-        throw EWaveConfigError("TWaveConfig.SaveToFile : Cannot create file \"" + fileName + "\". " +
-                               SystemErrorText(error));
 }
 
 // The file name without folder and without its last four characters (the extension).

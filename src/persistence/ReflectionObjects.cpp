@@ -1,5 +1,7 @@
 #include "persistence/ReflectionObjects.h"
 
+#include "util/AsciiCase.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -8,28 +10,6 @@
 #include <map>
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-// Names of classes and properties compare without regard to (ASCII) case.
-int CompareText(std::string_view a, std::string_view b)
-{
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        const char ca = LowerAscii(a[i]);
-        const char cb = LowerAscii(b[i]);
-        if (ca != cb)
-            return (unsigned char)ca < (unsigned char)cb ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-bool SameText(std::string_view a, std::string_view b) { return CompareText(a, b) == 0; }
-
-struct TTextLess {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const { return CompareText(a, b) < 0; }
-};
 
 std::string DoubleToText(double value)
 {
@@ -72,7 +52,7 @@ public:
     }
 
 private:
-    std::map<std::string, std::unique_ptr<TReflectiveClassInfo>, TTextLess> entries_;
+    std::map<std::string, std::unique_ptr<TReflectiveClassInfo>, TNoCaseLess> entries_;
 };
 
 // Built on first use, so that units may register their classes from their own static
@@ -259,7 +239,7 @@ std::optional<int64_t> EnumOrdinalFromValue(const TPropertyValue& value, std::sp
     if (text == nullptr)
         return PropertyValueToInt64(value);
     for (size_t i = 0; i < names.size(); ++i) {
-        if (SameText(names[i], *text))
+        if (SameNoCase(names[i], *text))
             return int64_t(i);
     }
     // An ordinal without a name was stored as its number.
@@ -282,9 +262,9 @@ void TPropertyInfoList::Add(TPropertyInfo info)
 {
     const auto position = std::lower_bound(items_.begin(), items_.end(), info.Name(),
                                            [](const TPropertyInfo& item, const std::string& name) {
-                                               return CompareText(item.Name(), name) < 0;
+                                               return CompareNoCase(item.Name(), name) < 0;
                                            });
-    if (position != items_.end() && SameText(position->Name(), info.Name()))
+    if (position != items_.end() && SameNoCase(position->Name(), info.Name()))
         throw EReflectivePersistentError("TPropertyInfoList.Add : duplicate property " + info.Name());
     items_.insert(position, std::move(info));
 }
@@ -301,9 +281,9 @@ bool TPropertyInfoList::Find(std::string_view name, int& index) const
 {
     const auto position =
         std::lower_bound(items_.begin(), items_.end(), name, [](const TPropertyInfo& item, std::string_view key) {
-            return CompareText(item.Name(), key) < 0;
+            return CompareNoCase(item.Name(), key) < 0;
         });
-    if (position == items_.end() || !SameText(position->Name(), name))
+    if (position == items_.end() || !SameNoCase(position->Name(), name))
         return false;
     index = int(position - items_.begin());
     return true;
@@ -619,7 +599,7 @@ bool TPropertyBag::ReadObjectInto(TReflectivePersistent* object, std::unique_ptr
             fresh = reference->Create();
             object = fresh.get();
             current_ = readTarget_ = object;
-        } else if (!SameText(className, object->ClassName())) {
+        } else if (!SameNoCase(className, object->ClassName())) {
             ReportError("TPropertyBag.ReadObject", pbeClassNamesDiffer,
                         "TPropertyBag.ReadObject : classnames do not match : " + className + ", " +
                             object->ClassName());

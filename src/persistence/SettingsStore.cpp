@@ -1,11 +1,17 @@
 #include "persistence/SettingsStore.h"
 
 #include "kinds/LumenfallCfg.h"
+#include "util/AsciiCase.h"
 #include "util/WindowsTool.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
 
 namespace {
+
+constexpr const char* kWaveExtension = ".lmx";
 
 std::string FromRoot(const std::string& path) { return "\\" + path; }
 
@@ -68,11 +74,7 @@ void WriteShowValues(TRegistry& reg, bool randomSelection, bool enabled, int32_t
 void FillPresetList(TRegistry& reg, std::vector<std::string>& list, const std::string& activeName)
 {
     list = reg.GetKeyNames();
-    std::erase_if(list, [&](const std::string& n) {
-        return n.size() == activeName.size() &&
-               std::equal(n.begin(), n.end(), activeName.begin(),
-                          [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); });
-    });
+    std::erase_if(list, [&](const std::string& n) { return SameNoCase(n, activeName); });
 }
 
 void ReadGlobalValues(TRegistry& reg, TBlankerSettings& s, bool& firstStart)
@@ -97,11 +99,13 @@ void ReadShowKeys(TRegistry& reg, TRootKey root, TBlankerSettings& s, bool first
         reg.OpenKey(FromRoot(kWavesKey), true);
         ReadShowValues(reg, s.WaveRandomSelection, s.WaveEnabled, s.WaveDuration);
         if (firstStart)
-            s.ActiveWave->LoadFromFile(s.WavesDirectory + "Intro System.lmx");
+            s.ActiveWave->LoadFromFile(WavePresetFile(s.WavesDirectory, "Intro System"));
         else
             s.ActiveWave->LoadFromRegistry(root, kWavesKey, "_ActiveWave");
         s.WaveList.clear();
-        ListFiles(s.WavesDirectory + "*.lmx", faAnyFile, s.WaveList);
+        // Without a folder there are no presets (an empty name would list the working folder).
+        if (!s.WavesDirectory.empty())
+            ListFiles(s.WavesDirectory + "*" + kWaveExtension, faAnyFile, s.WaveList);
         for (std::string& name : s.WaveList)
             name.resize(name.size() - std::min<size_t>(4, name.size()));
         reg.CloseKey();
@@ -166,7 +170,8 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
         if (reg.OpenKey(FromRoot(kSettingsKey), false))
             TryRead([&] { s.WavesDirectory = reg.ReadString("WavesDirectory"); });
         reg.CloseKey();
-        if (s.WavesDirectory.empty() || s.WavesDirectory.back() != '/')
+        // An empty folder stays empty: a lone delimiter would make it the root folder.
+        if (!s.WavesDirectory.empty() && s.WavesDirectory.back() != '/')
             s.WavesDirectory += '/';
 
         reg.SetRootKey(HKEY_CURRENT_USER);
@@ -185,6 +190,23 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
     if (firstRun)
         CopyMachineSettingsToUser(s);
     return true;
+}
+
+std::string WavePresetFile(const std::string& wavesDirectory, const std::string& name)
+{
+    if (wavesDirectory.empty())
+        return {};
+    const std::string expected = wavesDirectory + name + kWaveExtension;
+    std::error_code error;
+    if (std::filesystem::exists(expected, error))
+        return expected;
+    for (std::filesystem::directory_iterator it(wavesDirectory, error), end; !error && it != end; it.increment(error)) {
+        const std::string found = it->path().filename().string();
+        if (found.size() == name.size() + 4 && found.compare(0, name.size(), name) == 0 &&
+            SameNoCase(std::string_view(found).substr(name.size()), kWaveExtension))
+            return wavesDirectory + found;
+    }
+    return expected;
 }
 
 void SaveBlankerSettings(const TBlankerSettings& settings)

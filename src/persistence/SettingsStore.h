@@ -98,6 +98,12 @@ bool LoadBlankerSettings(TBlankerSettings& settings);
 // Writes everything to the user's key; renames the record's ActiveWave to "_ActiveWave".
 void SaveBlankerSettings(const TBlankerSettings& settings);
 
+// The file of the wave preset of that name in the waves folder, by the name the folder
+// really holds: the extension ".lmx" in any case ("Only.LMX"), the exact spelling first.
+// Folder + name + ".lmx" when the folder holds no such file, so that errors name what was
+// looked for; empty when there is no waves folder.
+std::string WavePresetFile(const std::string& wavesDirectory, const std::string& name);
+
 void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPath, const std::string& name);
 void SaveLogoConfig(const TLogoConfig& config, const std::string& keyPath);
 void DeleteLogoConfig(const TLogoConfig& config, const std::string& keyPath);

@@ -1,5 +1,8 @@
 #include "platform/Registry.h"
 
+#include "util/AsciiCase.h"
+#include "util/AtomicFile.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -58,23 +61,13 @@ bool IsAscii(std::string_view s)
     return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
 // Upper case, as the registry compares names, so that keys enumerate in the platform's order.
+// ASCII names fold as every other name comparison does; others fold by Unicode's rules.
 std::string FoldCase(std::string_view name)
 {
     if (!IsAscii(name))
         return QString::fromUtf8(name.data(), qsizetype(name.size())).toUpper().toStdString();
-    std::string folded(name);
-    std::transform(folded.begin(), folded.end(), folded.begin(), AsciiUpper);
-    return folded;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) { return FoldCase(a) == FoldCase(b); }
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix)
-{
-    return s.size() >= prefix.size() && EqualNoCase(s.substr(0, prefix.size()), prefix);
+    return AsciiUpperCase(name);
 }
 
 bool IsValidUtf8(std::string_view s)
@@ -330,7 +323,7 @@ private:
             const std::string_view line = Trim(line_);
             if (line.empty() || line.front() == ';')
                 continue;
-            if (!EqualNoCase(line, kHeader4) && !EqualNoCase(line, kHeader5))
+            if (!SameNoCase(line, kHeader4) && !SameNoCase(line, kHeader5))
                 Fail("expected the header \"REGEDIT4\"");
             return true;
         }
@@ -346,7 +339,7 @@ private:
         if (deletion)
             path.remove_prefix(1);
         const size_t rootEnd = std::min(path.find('\\'), path.size());
-        if (!EqualNoCase(path.substr(0, rootEnd), RootName(root_)))
+        if (!SameNoCase(path.substr(0, rootEnd), RootName(root_)))
             Fail("the key \"" + std::string(path) + "\" is not under " + std::string(RootName(root_)));
         path.remove_prefix(rootEnd);
         current_ = nullptr;
@@ -476,23 +469,13 @@ private:
 
 // --- Files --------------------------------------------------------------------------------
 
-// Where saving actually happens: the target of a symbolic link, so that the link survives.
-std::string SaveTarget(const std::string& fileName)
-{
-    std::error_code error;
-    if (!fs::is_symlink(fileName, error))
-        return fileName;
-    const fs::path target = fs::weakly_canonical(fileName, error);
-    return error ? fileName : target.string();
-}
-
 // Serialises the savers of one hive across processes; the lock file sits beside the hive,
 // since the hive itself is replaced by each save.
 class THiveLock {
 public:
     THiveLock(const std::string& fileName, const char* operation)
     {
-        const fs::path lockName = SaveTarget(fileName) + ".lock";
+        const fs::path lockName = FileWriteTarget(fileName) + ".lock";
         std::error_code error;
         if (lockName.has_parent_path())
             fs::create_directories(lockName.parent_path(), error);
@@ -572,57 +555,25 @@ TLoadedHive LoadHiveFile(const std::string& fileName, TRootKey root, const char*
     return loaded;
 }
 
-void WriteAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno != EINTR)
-            throw std::system_error(errno, std::system_category());
-        if (n > 0)
-            text.remove_prefix(size_t(n));
-    }
-}
-
-// Temporary file in the same folder, flushed, renamed over the hive; the caller holds the lock.
+// Replaces the hive file whole; the caller holds the lock.
 void WriteHiveFile(const std::string& fileName, const std::string& text, const char* operation)
 {
-    const fs::path target = SaveTarget(fileName);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string temporary = target.string() + ".tmp";
-    int fd = -1;
+    const fs::path target = FileWriteTarget(fileName);
     try {
-        fs::create_directories(folder);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0)
-            throw std::system_error(errno, std::system_category());
-        struct stat old {};
-        if (::stat(target.c_str(), &old) == 0)
-            ::fchmod(fd, old.st_mode & 07777);
-        WriteAll(fd, text);
-        if (::fsync(fd) != 0)
-            throw std::system_error(errno, std::system_category());
-        const int closed = ::close(fd);
-        fd = -1;
-        if (closed != 0 || ::rename(temporary.c_str(), target.c_str()) != 0)
-            throw std::system_error(errno, std::system_category());
-    } catch (const std::exception& e) {
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(temporary.c_str());
-        Raise(operation, "Cannot write \"" + target.string() + "\": " + e.what());
-    }
-    // The rename itself is durable once the folder is flushed.
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+        if (target.has_parent_path())
+            fs::create_directories(target.parent_path());
+        WriteFileAtomically(target.string(), text);
+    } catch (const EFileWriteError& e) {
+        Raise(operation, "Cannot write \"" + e.Path() + "\": " + e.Cause());
+    } catch (const fs::filesystem_error& e) {
+        Raise(operation, "Cannot write \"" + target.string() + "\": " + e.code().message());
     }
 }
 
 // Renames a damaged hive to "<name>.damaged-<date>-<time>[-n]<extension>" and returns the new name.
 std::string SetAside(const std::string& fileName, const char* operation)
 {
-    const fs::path file = SaveTarget(fileName);
+    const fs::path file = FileWriteTarget(fileName);
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm local {};

@@ -1,10 +1,11 @@
 #include "util/WindowsTool.h"
 
+#include "util/AsciiCase.h"
+
 #include <sys/stat.h>
 #include <sys/utsname.h>
 
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -163,7 +164,7 @@ std::optional<std::string> QueryVersionValue(const std::vector<uint8_t>& blob, s
 bool MatchesWildcard(std::string_view pattern, std::string_view name)
 {
     size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
-    auto same = [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); };
+    auto same = [](char a, char b) { return AsciiUpper(a) == AsciiUpper(b); };
     while (n < name.size()) {
         if (p < pattern.size() && (pattern[p] == '?' || same(pattern[p], name[n]))) {
             ++p;

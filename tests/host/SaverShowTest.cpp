@@ -264,3 +264,16 @@ TEST(RenderCommand, ArgumentsAreCheckedClearly)
     EXPECT_EQ(RunRenderCommand({(hives.Folder() / "x.png").string()}), 2);
     EXPECT_NE(RunRenderCommand({(hives.Folder() / "x.gif").string()}), 0);
 }
+
+TEST(SaverShow, ARandomPickOpensThePresetByItsRealFileName)
+{
+    ShowInstallation installation;
+    installation.settings.WaveRandomSelection = true;
+    TWaveConfig only;
+    only.Assign(installation.wave);
+    only.ParticleCount = 33;
+    only.SaveToFile(installation.WavesFolder() + "Only.LMX");
+    BuiltShow built(installation);
+    EXPECT_EQ(built.show.ActiveWave().Name, "Only");
+    EXPECT_EQ(built.show.ActiveWave().ParticleCount, 33);
+}

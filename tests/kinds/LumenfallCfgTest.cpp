@@ -253,6 +253,25 @@ TEST_F(LumenfallCfgTest, FilesThatCannotBeUsedRaiseNamingTheFileAndChangeNothing
     EXPECT_EQ(config.ParticleCount, 1000000);
 }
 
+TEST_F(LumenfallCfgTest, SavingThroughALinkKeepsTheLinkAndTheFileMode)
+{
+    const std::unique_ptr<TWaveConfig> source = MakeConfig();
+    fs::create_directories(File("shared"));
+    source->SaveToFile(File("shared/Spiral.lmx"));
+    fs::permissions(File("shared/Spiral.lmx"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("shared/Spiral.lmx", File("Spiral.lmx"));
+
+    TWaveConfig changed;
+    changed.Name = "Spiral"; // a loaded preset is named after its file
+    changed.SaveToFile(File("Spiral.lmx"));
+    EXPECT_TRUE(fs::is_symlink(File("Spiral.lmx")));
+    EXPECT_EQ(fs::status(File("shared/Spiral.lmx")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    TWaveConfig loaded;
+    loaded.LoadFromFile(File("shared/Spiral.lmx"));
+    ExpectSameConfig(loaded, changed);
+}
+
 TEST_F(LumenfallCfgTest, RegistryPresetRoundTripsInTheTableLayout)
 {
     const std::unique_ptr<TWaveConfig> source = MakeConfig();

@@ -282,3 +282,47 @@ TEST_F(SettingsStoreTest, PresetsSaveAndDeleteUnderTheUsersKey)
     DeleteLogoConfig(logo, kLogosKey);
     EXPECT_FALSE(THive::LoadFromFile(userHive_, HKEY_CURRENT_USER).KeyExists(std::string(kLogosKey) + "\\Mine"));
 }
+
+TEST_F(SettingsStoreTest, PresetFilesAreOpenedByTheNamesTheFolderHolds)
+{
+    THive machine = MachineHive();
+    machine.SetValue(kSettingsKey, "FirstStart", TRegData::Dword(1));
+    machine.SaveToFile(machineHive_);
+    fs::remove(WavesFolder() + "Intro System.lmx");
+    fs::remove(WavesFolder() + "A.lmx");
+    fs::remove(WavesFolder() + "Long name.lmx");
+    TWaveConfig intro;
+    intro.ParticleCount = 321;
+    intro.SaveToFile(WavesFolder() + "Intro System.LMX");
+    SaveWaveFile("Only", 7);
+    fs::rename(WavesFolder() + "Only.lmx", WavesFolder() + "Only.Lmx");
+
+    Loaded run;
+    ASSERT_TRUE(run.installed);
+    EXPECT_EQ(run.wave.ParticleCount, 321);
+    std::sort(run.waves.begin(), run.waves.end());
+    EXPECT_EQ(run.waves, (std::vector<std::string>{"Intro System", "Only"}));
+    EXPECT_EQ(WavePresetFile(WavesFolder(), "Only"), WavesFolder() + "Only.Lmx");
+
+    // The exact spelling wins; a name the folder lacks is looked for as ".lmx".
+    SaveWaveFile("Only", 8);
+    EXPECT_EQ(WavePresetFile(WavesFolder(), "Only"), WavesFolder() + "Only.lmx");
+    EXPECT_EQ(WavePresetFile(WavesFolder(), "Missing"), WavesFolder() + "Missing.lmx");
+    EXPECT_EQ(WavePresetFile(WavesFolder(), "Onl"), WavesFolder() + "Onl.lmx");
+    EXPECT_EQ(WavePresetFile("", "Only"), "");
+}
+
+TEST_F(SettingsStoreTest, AnEmptyWavesDirectoryListsNoPresets)
+{
+    THive machine = MachineHive();
+    machine.SetValue(kSettingsKey, "WavesDirectory", TRegData::String(""));
+    machine.SetValue(kSettingsKey, "FirstStart", TRegData::Dword(0));
+    machine.SaveToFile(machineHive_);
+    const fs::path saved = fs::current_path();
+    fs::current_path(WavesFolder()); // presets in the working folder must not count either
+    Loaded run;
+    fs::current_path(saved);
+    ASSERT_TRUE(run.installed);
+    EXPECT_EQ(run.settings.WavesDirectory, "");
+    EXPECT_TRUE(run.waves.empty());
+}

@@ -341,6 +341,25 @@ TEST_F(RegistryTest, ChangesAreSavedOnCloseAndDestructionNotPerValue)
     EXPECT_EQ(reg.ReadString("Last"), "kept by the destructor");
 }
 
+TEST_F(RegistryTest, AHiveBehindALinkIsSavedToItsTargetWithItsModeAndLockBesideIt)
+{
+    const fs::path real = folder_ / "dotfiles" / "user.reg";
+    WriteFile(real, "REGEDIT4\r\n");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directories(userHive_.parent_path());
+    fs::create_symlink("../dotfiles/user.reg", userHive_);
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("Linked", true));
+        reg.WriteInteger("Value", 7);
+    }
+    EXPECT_TRUE(fs::is_symlink(userHive_));
+    EXPECT_NE(ReadFile(real).find("\"Value\"=dword:00000007"), std::string::npos);
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(fs::exists(folder_ / "dotfiles" / "user.reg.lock"));
+    EXPECT_TRUE(told_.empty());
+}
+
 TEST_F(RegistryTest, SavesApplyOnlyTheirOwnChangesToTheHiveAsItIsNow)
 {
     TRegistry early;
