@@ -2,29 +2,13 @@
 
 #include "config/CfgPrompts.h"
 #include "config/PresetName.h"
+#include "util/AsciiCase.h"
 
 #include <QApplication>
 #include <QListWidget>
 
 #include <algorithm>
-#include <cctype>
 #include <exception>
-
-namespace {
-
-bool LessIgnoringCase(const std::string& a, const std::string& b)
-{
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(uint8_t(x)) < std::tolower(uint8_t(y));
-    });
-}
-
-bool SameIgnoringCase(const std::string& a, const std::string& b)
-{
-    return !LessIgnoringCase(a, b) && !LessIgnoringCase(b, a);
-}
-
-} // namespace
 
 TPresetGallery::TPresetGallery(QListWidget& list, std::vector<std::string>& names, QString addPrompt,
                                TPresetStore store, TCfgPrompts*& prompts)
@@ -49,7 +33,7 @@ QWidget* TPresetGallery::Parent() const { return list_.window(); }
 
 void TPresetGallery::Fill()
 {
-    std::stable_sort(names_.begin(), names_.end(), LessIgnoringCase);
+    std::stable_sort(names_.begin(), names_.end(), TNoCaseLess());
     const QSignalBlocker quiet(list_);
     list_.clear();
     for (const std::string& name : names_)
@@ -67,7 +51,7 @@ std::optional<std::string> TPresetGallery::Selected() const
 std::optional<std::string> TPresetGallery::Listed(const std::string& name) const
 {
     const auto found = std::find_if(names_.begin(), names_.end(),
-                                    [&](const std::string& listed) { return SameIgnoringCase(listed, name); });
+                                    [&](const std::string& listed) { return SameNoCase(listed, name); });
     return found == names_.end() ? std::nullopt : std::optional<std::string>(*found);
 }
 
@@ -90,7 +74,7 @@ void TPresetGallery::LoadSelected()
 
 void TPresetGallery::Insert(const std::string& name)
 {
-    const auto at = std::upper_bound(names_.begin(), names_.end(), name, LessIgnoringCase);
+    const auto at = std::upper_bound(names_.begin(), names_.end(), name, TNoCaseLess());
     const int row = int(at - names_.begin());
     names_.insert(at, name);
     const QSignalBlocker quiet(list_);

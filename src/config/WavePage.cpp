@@ -6,7 +6,6 @@
 #include "config/PresetGallery.h"
 #include "config/TransformMatrix.h"
 #include "config/WavePanel.h"
-#include "persistence/WaveFolders.h"
 #include "ui_WavePage.h"
 
 #include <QLabel>

@@ -152,8 +152,7 @@ bool TSaverShow::LoadSettings(uint32_t seed)
         return false;
     random_.seed(seed);
     if (settings_.WaveRandomSelection && !settings_.WaveList.empty())
-        settings_.ActiveWave->LoadFromFile(
-            WavePresetFile(settings_.WavesDirectory, PickRandom(random_, settings_.WaveList)));
+        settings_.ActiveWave->LoadFromFile(WaveFileToOpen(settings_, PickRandom(random_, settings_.WaveList)));
     if (settings_.LogoRandomSelection && !settings_.LogoList.empty())
         LoadLogoConfig(HKEY_CURRENT_USER, settings_.ActiveLogo, kLogosKey, PickRandom(random_, settings_.LogoList));
     if (settings_.TextRandomSelection && !settings_.TextList.empty())

@@ -5,7 +5,7 @@
 #include "config/DecimalField.h"
 #include "config/WavePanel.h"
 #include "persistence/TemporaryHives.h"
-#include "persistence/WaveFolders.h"
+#include "persistence/SettingsStore.h"
 
 #include <QCheckBox>
 #include <QComboBox>
