@@ -195,10 +195,12 @@ void TLogoPage::ShowLogo(const TLogoConfig& source)
 void TLogoPage::LoadPicture()
 {
     const std::string& path = dialog_.EditedLogo().Path;
+    picture_ = QImage();
     try {
-        picture_ = ::LoadPicture(path);
+        // A preset without a picture is no error.
+        if (!path.empty())
+            picture_ = ::LoadPicture(path);
     } catch (const std::exception&) {
-        picture_ = QImage();
         prompts_->Beep();
         prompts_->Inform(window(), QString::fromStdString(kLogoFileErrorMessage + path));
     }

@@ -13,6 +13,11 @@ TWavePanel::TWavePanel(TCfgDialogContext& dialog, const QString& caption, QWidge
     setTitle(caption);
     setAccessibleName(caption);
     setFixedSize(kWavePanelWidth, kWavePanelHeight);
+    // The places are fixed in pixels; a slightly smaller font keeps "Amplitude" and
+    // "Frequency" within their 56 pixels.
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    ui_->pnlGrid->setFont(small);
     fields_ = {ui_->txtPhase,  ui_->txtAMBase,      ui_->txtAMAmplitude, ui_->txtAMFrequency,
                ui_->txtFMBase, ui_->txtFMAmplitude, ui_->txtFMFrequency};
     for (QLineEdit* field : fields_)

@@ -133,6 +133,11 @@ TEST_F(PresetPagesTest, ALogoThatCannotBeReadBeepsAndKeepsItsPath)
     EXPECT_EQ(prompts.messages, QStringList{"Logo System : File access error - /nowhere/logo.bmp"});
     EXPECT_EQ(dialog.editedLogo.Path, "/nowhere/logo.bmp");
     EXPECT_EQ(Child<QLineEdit>(logoPage, "txtLogoPath").text(), "/nowhere/logo.bmp");
+
+    dialog.settings.ActiveLogo.Path.clear();
+    logoPage.LoadPage();
+    EXPECT_EQ(prompts.beeps, 1) << "no picture is no error";
+    EXPECT_EQ(Child<QLabel>(logoPage, "imgLogo").size(), QSize(0, 0));
 }
 
 TEST_F(PresetPagesTest, ChoosingAFileLoadsItAtFullSize)
