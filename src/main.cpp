@@ -1,3 +1,4 @@
+#include "config/formCfgLumenfall.h"
 #include "host/CommandLine.h"
 #include "host/FPUControl.h"
 #include "host/MultimediaTools.h"
@@ -80,24 +81,6 @@ std::unique_ptr<TfrmLumenfall> CreateWindow(const TCommandLine& command)
     }
 }
 
-// Stands in for the configuration dialog until it exists.
-int RunConfigurationPlaceholder()
-{
-    QMessageBox box(QMessageBox::Information, kTitle,
-                    "The configuration dialog is not built yet.\n\n"
-                    "Try the saver with \"lumenfall --window\"; the settings are kept in the "
-                    "registry file of your user.");
-    TSingleInstanceGuard guard;
-    if (!guard.Acquire())
-        return 0;
-    guard.OnActivate = [&box] {
-        box.raise();
-        box.activateWindow();
-    };
-    box.exec();
-    return 0;
-}
-
 int RunWindow(const TCommandLine& command)
 {
     // A second saver, preview or dialog only brings the first one forward; the hack runs
@@ -174,7 +157,7 @@ int main(int argc, char** argv)
             ChangePassword();
             return 0;
         case TStartMode::smConfig:
-            return RunConfigurationPlaceholder();
+            return RunConfigurationDialog();
         default:
             return RunWindow(command);
         }

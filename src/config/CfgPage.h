@@ -7,6 +7,23 @@
 
 #include <QWidget>
 
+// Topics of the user guide (anchors of the installed HTML guide). Unknown contexts open the
+// guide's beginning.
+enum THelpContext : int {
+    hcWaveComponent = 8, // F1 in a wave panel
+    hcOverview = 15,     // the title image; F1 on "Big Preview"
+    hcAboutText = 17,    // the about text
+    hcLogoPicture = 18,  // the logo's picture path
+    hcGeneral = 20,
+    hcWaves = 21,
+    hcLogos = 22,
+    hcTexts = 23,
+};
+
+// A control (or a group of them) whose F1 opens another topic than its page's carries the
+// context in this dynamic property: widget->setProperty(kHelpContextProperty, hcWaveComponent).
+inline constexpr const char* kHelpContextProperty = "helpContext";
+
 class TCfgDialogContext {
 public:
     virtual ~TCfgDialogContext() = default;
@@ -22,7 +39,8 @@ public:
     virtual bool Loading() const = 0;
     virtual void SetLoading(bool loading) = 0;
 
-    // Shows the edited wave preset in both previews.
+    // Shows the edited wave preset in both previews. "Apply" and "Ok" first take the focus
+    // from the focused field, so a field that stores its text when it is left has done so.
     virtual void Apply() = 0;
     // The small live preview; the wave page moves it onto its current sub-page.
     virtual QWidget& SmallPreview() = 0;

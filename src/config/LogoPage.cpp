@@ -52,6 +52,27 @@ private:
     TCfgPrompts*& prompts_;
 };
 
+// A click on the picture's path opens the guide's topic on logo pictures.
+class TPathHelp : public QObject {
+public:
+    TPathHelp(QWidget& field, TCfgDialogContext& dialog) : QObject(&field), dialog_(dialog)
+    {
+        field.setProperty(kHelpContextProperty, int(hcLogoPicture));
+        field.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease)
+            dialog_.ShowHelp(hcLogoPicture);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TCfgDialogContext& dialog_;
+};
+
 } // namespace
 
 QString FormatColorMask(uint32_t mask) { return "$" + QString::number(mask, 16).toUpper().rightJustified(8, '0'); }
@@ -127,6 +148,7 @@ void TLogoPage::BindImage()
                 UpdateMaskEnabling();
             }));
     connect(f.cmdLogoPath, &QToolButton::clicked, this, [this] { ChooseFile(); });
+    new TPathHelp(*f.txtLogoPath, dialog_);
     connect(f.cboLogoZoom, &QComboBox::currentIndexChanged, this, UnlessLoading(dialog_, [this](int) { ApplyZoom(); }));
     new TMaskKeyFilter(*f.txtColorMask, prompts_);
     OnExit(*f.txtColorMask, UnlessLoading(dialog_, [this, logo] {

@@ -15,8 +15,6 @@ namespace Ui {
 class TLogoPage;
 }
 
-inline constexpr int kLogoPageHelpContext = 9;
-
 // "$" and eight hexadecimal digits.
 QString FormatColorMask(uint32_t mask);
 // A decimal number, or hexadecimal after a leading "$"; nothing when the text does not convert.
@@ -31,7 +29,7 @@ public:
     ~TLogoPage() override;
 
     void LoadPage() override;
-    int HelpContext() const override { return kLogoPageHelpContext; }
+    int HelpContext() const override { return hcLogos; }
 
     // Copies the preset into the edited logo and shows it, its picture included.
     void ShowLogo(const TLogoConfig& logo);

@@ -15,8 +15,6 @@ namespace Ui {
 class TTextPage;
 }
 
-inline constexpr int kTextPageHelpContext = 10;
-
 // Name, size and the style letters B, I, U, S: "Arial 12 BI"; without a style it ends in a blank.
 QString FontDescription(const std::string& name, int32_t size, uint8_t style);
 // The stored font as a font of the platform; a negative size is a size all the same.
@@ -34,7 +32,7 @@ public:
     ~TTextPage() override;
 
     void LoadPage() override;
-    int HelpContext() const override { return kTextPageHelpContext; }
+    int HelpContext() const override { return hcTexts; }
 
     void ShowText(const TTextConfig& text);
     void SetPrompts(TCfgPrompts& prompts) { prompts_ = &prompts; }

@@ -53,7 +53,7 @@ void TWavePage::BuildPanels()
     const QPoint places[] = {{0, 0}, {kPreviewWidth, 0}, {0, kPreviewHeight}};
     for (size_t wave = 0; wave < WaveCount; ++wave)
         for (size_t axis = 0; axis < WaveAxisCount; ++axis) {
-            auto* panel = new TWavePanel(dialog_, kAxisCaptions[axis], pages[wave]);
+            auto* panel = new TWavePanel(kAxisCaptions[axis], pages[wave]);
             panel->setObjectName(QString("pnlWave%1%2").arg(wave + 1).arg(QChar('X' + int(axis))));
             panel->move(places[axis]);
             panels_[wave * WaveAxisCount + axis] = panel;

@@ -17,8 +17,6 @@ namespace Ui {
 class TWavePage;
 }
 
-inline constexpr int kWavePageHelpContext = 8;
-
 class TWavePage : public TCfgPage {
     Q_OBJECT
 public:
@@ -26,7 +24,7 @@ public:
     ~TWavePage() override;
 
     void LoadPage() override;
-    int HelpContext() const override { return kWavePageHelpContext; }
+    int HelpContext() const override { return hcWaves; }
 
     // Copies the preset into the edited wave and shows every field of it.
     void ShowPreset(const TWaveConfig& preset);

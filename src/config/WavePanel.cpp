@@ -4,14 +4,14 @@
 #include "config/DecimalField.h"
 #include "ui_WavePanel.h"
 
-#include <QKeyEvent>
-
-TWavePanel::TWavePanel(TCfgDialogContext& dialog, const QString& caption, QWidget* parent)
-    : QGroupBox(parent), dialog_(dialog), ui_(std::make_unique<Ui::TWavePanel>())
+TWavePanel::TWavePanel(const QString& caption, QWidget* parent)
+    : QGroupBox(parent), ui_(std::make_unique<Ui::TWavePanel>())
 {
     ui_->setupUi(this);
     setTitle(caption);
     setAccessibleName(caption);
+    // F1 in any of its fields opens the panel's own topic.
+    setProperty(kHelpContextProperty, int(hcWaveComponent));
     setFixedSize(kWavePanelWidth, kWavePanelHeight);
     // The places are fixed in pixels; a slightly smaller font keeps "Amplitude" and
     // "Frequency" within their 56 pixels.
@@ -57,23 +57,4 @@ void TWavePanel::Zero()
         return;
     *component_ = TWaveComponent{};
     Show(*component_);
-}
-
-bool TWavePanel::event(QEvent* event)
-{
-    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
-        event->accept();
-        return true;
-    }
-    return QGroupBox::event(event);
-}
-
-void TWavePanel::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_F1) {
-        dialog_.ShowHelp(kWavePanelHelpContext);
-        event->accept();
-        return;
-    }
-    QGroupBox::keyPressEvent(event);
 }

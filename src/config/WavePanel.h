@@ -10,19 +10,17 @@
 #include <memory>
 
 class QLineEdit;
-class TCfgDialogContext;
 namespace Ui {
 class TWavePanel;
 }
 
 inline constexpr int kWavePanelWidth = 209;
 inline constexpr int kWavePanelHeight = 185;
-inline constexpr int kWavePanelHelpContext = 8;
 
 class TWavePanel : public QGroupBox {
     Q_OBJECT
 public:
-    TWavePanel(TCfgDialogContext& dialog, const QString& caption, QWidget* parent = nullptr);
+    explicit TWavePanel(const QString& caption, QWidget* parent = nullptr);
     ~TWavePanel() override;
 
     // Shows the record and edits it from now on; the record must outlive the panel's use.
@@ -35,13 +33,7 @@ public:
     // Phase, AM base, amplitude, frequency, FM base, amplitude, frequency.
     QLineEdit& Field(int index) const { return *fields_[size_t(index)]; }
 
-protected:
-    // F1 opens the panel's help topic, ahead of any shortcut of the dialog.
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
-    TCfgDialogContext& dialog_;
     std::unique_ptr<Ui::TWavePanel> ui_;
     std::array<QLineEdit*, 7> fields_{};
     TWaveComponent* component_ = nullptr;

@@ -4,13 +4,17 @@
 #include "host/SaverShow.h"
 #include "sequencing/Sequencer.h"
 #include "util/AsciiCase.h"
+#include "util/AtomicFile.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -23,7 +27,7 @@ namespace {
 
 enum class TOutputKind { Picture, Folder, Video };
 
-int32_t ParseCount(const std::string& option, const std::string& text, int32_t minimum, int32_t maximum)
+int64_t ParseWhole(const std::string& option, const std::string& text, int64_t minimum, int64_t maximum)
 {
     size_t used = 0;
     long long value = 0;
@@ -35,7 +39,12 @@ int32_t ParseCount(const std::string& option, const std::string& text, int32_t m
     if (used != text.size() || text.empty() || value < minimum || value > maximum)
         throw std::invalid_argument(option + " needs a whole number from " + std::to_string(minimum) + " to " +
                                     std::to_string(maximum) + ", not '" + text + "'");
-    return int32_t(value);
+    return value;
+}
+
+int32_t ParseCount(const std::string& option, const std::string& text, int32_t minimum, int32_t maximum)
+{
+    return int32_t(ParseWhole(option, text, minimum, maximum));
 }
 
 TOutputKind OutputKind(const std::string& output)
@@ -47,6 +56,34 @@ TOutputKind OutputKind(const std::string& output)
     if (EndsWithNoCase(output, ".y4m"))
         return TOutputKind::Video;
     throw std::invalid_argument("the output must end in .png, .bmp or .y4m, or name a folder: '" + output + "'");
+}
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+// Whether the output can be written, told before any frame is drawn: the folder of a picture
+// or video exists and takes files, or the output is something else writable (a device).
+void CheckOutput(const std::string& output, TOutputKind kind)
+{
+    std::error_code error;
+    if (kind == TOutputKind::Folder) {
+        fs::create_directories(output, error);
+        if (error)
+            throw std::runtime_error("cannot make the folder '" + output + "': " + error.message());
+        if (::access(output.c_str(), W_OK) != 0)
+            throw std::runtime_error("cannot write into '" + output + "': " + ErrnoText(errno));
+        return;
+    }
+    const fs::path file = FileWriteTarget(output);
+    if (fs::exists(file, error) && !fs::is_regular_file(file, error)) {
+        if (::access(file.c_str(), W_OK) != 0)
+            throw std::runtime_error("cannot write '" + output + "': " + ErrnoText(errno));
+        return;
+    }
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    if (!fs::is_directory(folder, error))
+        throw std::runtime_error("cannot write '" + output + "': the folder '" + folder.string() + "' does not exist");
+    if (::access(folder.c_str(), W_OK) != 0)
+        throw std::runtime_error("cannot write '" + output + "': " + ErrnoText(errno));
 }
 
 // YUV4MPEG2 with full-range BT.601 colours and 4:2:0 chroma, which ffmpeg and mpv play.
@@ -95,7 +132,18 @@ public:
         out_.write(reinterpret_cast<const char*>(luma_.data()), std::streamsize(luma_.size()));
         out_.write(reinterpret_cast<const char*>(chroma_.data()), std::streamsize(chroma_.size()));
         if (!out_)
-            throw std::runtime_error("writing the video failed");
+            throw std::runtime_error("writing the video failed: " + ErrnoText(errno));
+    }
+
+    // The last frames sit in the stream's buffer until here.
+    void Finish()
+    {
+        out_.flush();
+        if (!out_)
+            throw std::runtime_error("writing the video failed: " + ErrnoText(errno));
+        out_.close();
+        if (!out_)
+            throw std::runtime_error("closing the video failed: " + ErrnoText(errno));
     }
 
 private:
@@ -104,11 +152,16 @@ private:
     std::vector<uint8_t> luma_, chroma_;
 };
 
+// Encoded in memory and written whole, so that a failed write never leaves half a picture.
 void SaveFrame(const QImage& frame, const std::string& fileName)
 {
     const char* format = EndsWithNoCase(fileName, ".bmp") ? "BMP" : "PNG";
-    if (!frame.save(QString::fromStdString(fileName), format))
-        throw std::runtime_error("cannot write '" + fileName + "'");
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    if (!frame.save(&buffer, format))
+        throw std::runtime_error("cannot encode '" + fileName + "'");
+    WriteFileAtomically(fileName, std::string_view(encoded.constData(), size_t(encoded.size())));
 }
 
 std::string FrameFileName(const std::string& folder, int32_t frame)
@@ -158,7 +211,7 @@ std::string RenderUsage()
            "  --size WxH     the monitor's size in pixels (default 1920x1080)\n"
            "  --frames N     number of frames (default 1)\n"
            "  --interval MS  simulated milliseconds before each frame (default 21)\n"
-           "  --seed N       seed of the random preset choices (default: the clock)\n"
+           "  --seed N       seed of the random preset choices, 0 to 4294967295 (default: the clock)\n"
            "The settings come from the machine and user hives (LUMENFALL_MACHINE_HIVE and\n"
            "LUMENFALL_USER_HIVE select other files).\n";
 }
@@ -186,7 +239,7 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& arguments)
         } else if (a == "--interval") {
             options.IntervalMs = ParseCount(a, value(), 1, 3600000);
         } else if (a == "--seed") {
-            options.Seed = uint32_t(std::stoull(value()));
+            options.Seed = uint32_t(ParseWhole(a, value(), 0, UINT32_MAX));
         } else if (!a.empty() && a[0] == '-') {
             throw std::invalid_argument("unknown option " + a);
         } else if (!haveOutput) {
@@ -212,8 +265,7 @@ int RunRenderCommand(const std::vector<std::string>& arguments)
     try {
         const TRenderOptions options = ParseRenderArguments(arguments);
         const TOutputKind kind = OutputKind(options.Output);
-        if (kind == TOutputKind::Folder)
-            fs::create_directories(options.Output);
+        CheckOutput(options.Output, kind);
 
         uint32_t now = 0;
         ScopedSequencerClock clock([&now] { return now; });
@@ -227,6 +279,8 @@ int RunRenderCommand(const std::vector<std::string>& arguments)
         // One monitor: the primary screen and the virtual desktop are the same size.
         show.PrepareWave(options.Width, options.Height, ReadWaveStartPos());
         show.BuildShow();
+        for (const std::string& message : show.Messages())
+            std::fprintf(stderr, "lumenfall --render: %s\n", message.c_str());
 
         const std::vector<TMonitor> monitors{{0, 0, options.Width, options.Height, true}};
         QImage screen(options.Width, options.Height, QImage::Format_RGB32);
@@ -250,6 +304,8 @@ int RunRenderCommand(const std::vector<std::string>& arguments)
         }
         if (kind == TOutputKind::Picture)
             SaveFrame(screen, options.Output);
+        if (video)
+            video->Finish();
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "lumenfall --render: %s\n", e.what());

@@ -55,9 +55,15 @@ const T& PickRandom(std::mt19937& random, const std::vector<T>& list)
     return list[index(random)];
 }
 
+// Stored integers may hold anything: their sums and products are taken in 64 bits and
+// brought back into range.
+int32_t Saturated(int64_t value) { return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
+
+int32_t Average(int32_t a, int32_t b) { return int32_t((int64_t(a) + b) / 2); }
+
 // The size in pixels for a percentage of the base size, integer arithmetic as the preset
 // stores it; the wave preset's limits keep it positive.
-int32_t PercentOf(int32_t percent, int32_t base) { return int32_t(int64_t(percent) * base / 100); }
+int32_t PercentOf(int32_t percent, int32_t base) { return Saturated(int64_t(percent) * base / 100); }
 
 } // namespace
 
@@ -150,9 +156,11 @@ bool TSaverShow::LoadSettings(uint32_t seed)
     installed_ = LoadBlankerSettings(settings_);
     if (!installed_)
         return false;
+    for (const std::string& problem : settings_.Problems)
+        AddMessage(kWaveSkippedMessage + problem);
     random_.seed(seed);
     if (settings_.WaveRandomSelection && !settings_.WaveList.empty())
-        settings_.ActiveWave->LoadFromFile(WaveFileToOpen(settings_, PickRandom(random_, settings_.WaveList)));
+        PickRandomWave();
     if (settings_.LogoRandomSelection && !settings_.LogoList.empty())
         LoadLogoConfig(HKEY_CURRENT_USER, settings_.ActiveLogo, kLogosKey, PickRandom(random_, settings_.LogoList));
     if (settings_.TextRandomSelection && !settings_.TextList.empty())
@@ -160,8 +168,29 @@ bool TSaverShow::LoadSettings(uint32_t seed)
     return true;
 }
 
+void TSaverShow::PickRandomWave()
+{
+    // A broken file is followed by another pick among the rest, a few times at most; a
+    // failed load leaves the active wave in place.
+    constexpr int kMaxPicks = 3;
+    std::vector<std::string> names = settings_.WaveList;
+    for (int pick = 0; pick < kMaxPicks && !names.empty(); ++pick) {
+        const size_t index = std::uniform_int_distribution<size_t>(0, names.size() - 1)(random_);
+        try {
+            settings_.ActiveWave->LoadFromFile(WaveFileToOpen(settings_, names[index]));
+            return;
+        } catch (const EWaveConfigError& e) {
+            AddMessage(kWaveSkippedMessage + std::string(e.what()));
+        }
+        names.erase(names.begin() + std::ptrdiff_t(index));
+    }
+}
+
 void TSaverShow::PrepareWave(int32_t baseWidth, int32_t baseHeight, float waveStartPos)
 {
+    baseWidth_ = baseWidth;
+    baseHeight_ = baseHeight;
+    waveStartPos_ = waveStartPos;
     TWaveConfig& wave = *settings_.ActiveWave;
     if (settings_.OverrideDrawArea) {
         const int32_t oldWidth = wave.Width, oldHeight = wave.Height;
@@ -187,9 +216,10 @@ void TSaverShow::BuildRastersAndWorld(int32_t width, int32_t height)
     waveSystem_->ApplyWaveConfig(*settings_.ActiveWave);
 }
 
-void TSaverShow::BuildShow()
+void TSaverShow::BuildWaveParts()
 {
     const int32_t w = settings_.ActiveWave->Width, h = settings_.ActiveWave->Height;
+    surface_.reset();
     BuildRastersAndWorld(w, h);
     secondaryRaster_ = std::make_unique<TDIBRaster>(w, h);
     for (TDIBRaster* raster : {primaryRaster_.get(), secondaryRaster_.get()}) {
@@ -200,8 +230,22 @@ void TSaverShow::BuildShow()
     surface_ = std::make_unique<TDrawingSurface>(*primaryRaster_, *secondaryRaster_);
     world_->Add(waveSystem_.get());
     BuildTranslationMap();
+}
+
+void TSaverShow::BuildShow()
+{
+    try {
+        BuildWaveParts();
+    } catch (const std::exception& e) {
+        // Within the loader's limits a preset can still ask for more pixels than a raster
+        // may have once its percentages meet a large screen.
+        AddMessage(std::string(kWaveSkippedMessage) + "\"" + settings_.ActiveWave->Name + "\" cannot be drawn: " + e.what());
+        SetBuiltInWave(*settings_.ActiveWave);
+        PrepareWave(baseWidth_, baseHeight_, waveStartPos_);
+        BuildWaveParts();
+    }
     BuildLogo();
-    const int32_t morphSteps = int32_t(std::min<int64_t>(int64_t(settings_.MorphDuration) * 50, INT32_MAX));
+    const int32_t morphSteps = Saturated(int64_t(settings_.MorphDuration) * 50);
     logoMorph_ = std::make_unique<TParticleMorphing>(*waveSystem_, *logoSystem_, morphSteps);
     logoMorph_->Raster = primaryRaster_.get();
     logoMorph_->Rot = waveSystem_->Rot;
@@ -217,12 +261,13 @@ void TSaverShow::BuildShow()
 void TSaverShow::BuildTranslationMap()
 {
     TWaveConfig& wave = *settings_.ActiveWave;
+    translationMap_.reset();
     if (!wave.TransMapFilter)
         return;
     const int32_t rw = primaryRaster_->Width(), rh = primaryRaster_->Height();
     translationMap_ = std::make_unique<TTranslationMap>(rw, rh);
-    const int32_t cx = int32_t(int64_t(wave.ZoomCenterX) * rw / 100);
-    const int32_t cy = int32_t(int64_t(wave.ZoomCenterY) * rh / 100);
+    const int32_t cx = Saturated(int64_t(wave.ZoomCenterX) * rw / 100);
+    const int32_t cy = Saturated(int64_t(wave.ZoomCenterY) * rh / 100);
     switch (wave.TransMapStyle) {
     case TTransMapStyle::tmsWaved:
         // The amplitudes are percentages of the raster; the preset in memory keeps pixels.
@@ -313,7 +358,7 @@ std::unique_ptr<TParticleSequence> TSaverShow::MakeSequence(bool morph, const st
     item->SetTranslationMap(translationMap_.get());
     item->MotionBlur = motionBlur;
     item->SmoothFilter = smoothFilter;
-    item->SetDuration(int32_t(std::min<int64_t>(int64_t(durationSeconds) * 1000, INT32_MAX)));
+    item->SetDuration(Saturated(int64_t(durationSeconds) * 1000));
     return item;
 }
 
@@ -328,11 +373,11 @@ void TSaverShow::BuildSequences()
                                  wave.SmoothFilter, settings_.WaveDuration);
     waveItem->TransMapFilter = wave.TransMapFilter;
     waveItem->TransMapMode = wave.TransMapMode;
-    auto logoMorphItem = MakeSequence(true, "Morphing Wave<>Logo", *logoMorph_, (wave.MotionBlur + logo.MotionBlur) / 2,
+    auto logoMorphItem = MakeSequence(true, "Morphing Wave<>Logo", *logoMorph_, Average(wave.MotionBlur, logo.MotionBlur),
                                       wave.SmoothFilter, settings_.MorphDuration);
     auto logoItem = MakeSequence(false, "Particle Logo : " + logo.Name, *logoSystem_, logo.MotionBlur,
                                  logo.SmoothFilter, settings_.LogoDuration);
-    auto textMorphItem = MakeSequence(true, "Morphing Wave<>Text", *textMorph_, (wave.MotionBlur + text.MotionBlur) / 2,
+    auto textMorphItem = MakeSequence(true, "Morphing Wave<>Text", *textMorph_, Average(wave.MotionBlur, text.MotionBlur),
                                       wave.SmoothFilter, settings_.MorphDuration);
     auto textItem = MakeSequence(false, "Particle Text : " + text.Name, *textSystem_, text.MotionBlur,
                                  text.SmoothFilter, settings_.TextDuration);
@@ -372,14 +417,44 @@ void TSaverShow::BuildPreview(int32_t parentWidth, int32_t parentHeight)
     world_->Add(waveSystem_.get());
 }
 
-void TSaverShow::StepPreview() { world_->StepAll(); }
+void TSaverShow::StepPreview()
+{
+    try {
+        world_->StepAll();
+    } catch (const std::exception& failure) {
+        ReportFrameFailure(failure);
+    }
+}
 
 void TSaverShow::FadePreview() { primaryRaster_->Fade(uint8_t(previewMotionBlur_)); }
 
 void TSaverShow::RenderFrame()
 {
-    controler_->Frame();
+    try {
+        controler_->Frame();
+    } catch (const std::exception& failure) {
+        ReportFrameFailure(failure);
+        // Otherwise an item that fails on every frame would hold the show forever.
+        try {
+            const TSequence* item = controler_->Current();
+            if (item && !item->IsRunning())
+                controler_->Next();
+        } catch (const std::exception& next) {
+            ReportFrameFailure(next);
+        }
+    }
     DrawOverlay();
+}
+
+void TSaverShow::ReportFrameFailure(const std::exception& failure)
+{
+    // Messages begin with the raising class and operation, then " : ".
+    const std::string text = failure.what();
+    const std::string kind = text.substr(0, text.find(" : "));
+    if (!reportedFailures_.insert(kind).second)
+        return;
+    std::fprintf(stderr, "lumenfall: %s%s\n", kFrameErrorMessage, text.c_str());
+    AddMessage(kFrameErrorMessage + text);
 }
 
 std::string TSaverShow::CurrentItemName() const

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <exception>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,10 @@ class TWorld3d;
 inline constexpr const char* kNotInstalledMessage = "Lumenfall is not installed. Please run the setup program.";
 inline constexpr const char* kScreenModeMessage = "Error : Could not change screen mode!";
 inline constexpr const char* kLogoFileErrorMessage = "Logo System : File access error - ";
+// Followed by the exception's text.
+inline constexpr const char* kFrameErrorMessage = "Frame error : ";
+// Followed by the reason, which names the preset's file or key.
+inline constexpr const char* kWaveSkippedMessage = "Wave System : Preset skipped - ";
 
 // A monitor's rectangle relative to the top-left corner of the virtual desktop.
 struct TMonitor {
@@ -80,7 +86,9 @@ public:
 
     // Loads the settings and makes the random preset choices with a generator seeded by
     // seed. False when the product is not installed; the show then shows the message of
-    // NotInstalledMessage and nothing is built. Preset file errors propagate.
+    // NotInstalledMessage and nothing is built. A wave preset that cannot be read or breaks
+    // the limits becomes a message line and is skipped: another random pick, then the
+    // active wave, then the built-in one.
     bool LoadSettings(uint32_t seed);
     bool Installed() const { return installed_; }
     TBlankerSettings& Settings() { return settings_; }
@@ -92,13 +100,17 @@ public:
 
     // The whole show: rasters, surface, world, wave, translation map, logo, text, morphs
     // and the looping list of items. A logo picture that cannot be read becomes a message
-    // line and an empty logo.
+    // line and an empty logo; a wave too large to draw becomes a message line and the
+    // built-in wave.
     void BuildShow();
     // The preview: the wave alone with an eighth of its particles plus one, sized to the
     // parent's area when one is given (width and height above 0).
     void BuildPreview(int32_t parentWidth, int32_t parentHeight);
 
-    // One frame of the show: the controller's frame, then the overlay.
+    // One frame of the show: the controller's frame, then the overlay. A frame that fails
+    // is dropped and the next one tried; the first failure of each kind (the raising
+    // operation) goes to standard error and becomes a message line. A failing item still
+    // ends on time.
     void RenderFrame();
     // One frame of the preview: step the wave; after presenting, FadePreview.
     void StepPreview();
@@ -123,7 +135,9 @@ public:
                       int32_t desktopHeight) const;
 
 private:
+    void PickRandomWave();
     void BuildRastersAndWorld(int32_t width, int32_t height);
+    void BuildWaveParts();
     void BuildTranslationMap();
     void BuildLogo();
     void BuildText();
@@ -131,10 +145,14 @@ private:
     std::unique_ptr<TParticleSequence> MakeSequence(bool morph, const std::string& name, TParticleSystem& system,
                                                     int32_t motionBlur, bool smoothFilter, int32_t durationSeconds);
     void DrawOverlay();
+    void ReportFrameFailure(const std::exception& failure);
 
     std::mt19937 random_;
     TBlankerSettings settings_;
     bool installed_ = false;
+    // What PrepareWave was given, for preparing the built-in wave in a failed one's place.
+    int32_t baseWidth_ = 320, baseHeight_ = 240;
+    float waveStartPos_ = 0;
 
     std::unique_ptr<TDIBRaster> primaryRaster_, secondaryRaster_;
     std::unique_ptr<TDrawingSurface> surface_;
@@ -151,4 +169,5 @@ private:
 
     std::vector<std::string> messages_;
     int32_t messageBlockHeight_ = 0;
+    std::set<std::string> reportedFailures_;
 };

@@ -1,5 +1,7 @@
 #include "host/SingleInstance.h"
 
+#include "platform/Registry.h"
+
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -25,7 +27,13 @@ bool AskToActivate(const QString& name)
 
 } // namespace
 
-QString SingleInstanceServerName() { return QString("lumenfall-%1").arg(::getuid()); }
+// One instance per user and settings file: runs on scratch settings (tests, previews of
+// other hives) never take each other's place.
+QString SingleInstanceServerName()
+{
+    const size_t hive = std::hash<std::string>{}(HiveFileName(HKEY_CURRENT_USER));
+    return QString("lumenfall-%1-%2").arg(::getuid()).arg(qulonglong(hive), 0, 16);
+}
 
 TSingleInstanceGuard::TSingleInstanceGuard(QString serverName) : name_(std::move(serverName)) {}
 

@@ -1,5 +1,5 @@
 #pragma once
-// One instance of the program with a window per user: the first instance serves a local
+// One instance of the program with a window per user and settings file: the first instance serves a local
 // socket while its window exists; a second one that finds it asks it to bring its window to
 // the front and exits at once. The password change and "L" don't use the guard.
 
@@ -11,7 +11,7 @@
 
 class QLocalServer;
 
-// The user's socket name.
+// The socket name of the user's current settings file.
 QString SingleInstanceServerName();
 
 class TSingleInstanceGuard : public QObject {

@@ -248,7 +248,8 @@ void TfrmLumenfall::NextFrame()
         try {
             show_.RenderFrame();
         } catch (const std::exception&) {
-            // A frame that fails is dropped; the next one is tried.
+            // The show reports its own frame failures; this keeps anything else out of the
+            // event loop, and the next frame is tried.
         }
         update();
     }

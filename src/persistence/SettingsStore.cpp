@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kWaveExtension = ".lmx";
+constexpr const char* kIntroPresetName = "Intro System";
 
 std::string FromRoot(const std::string& path) { return "\\" + path; }
 
@@ -96,16 +97,35 @@ void ReadGlobalValues(TRegistry& reg, TBlankerSettings& s, bool& firstStart)
     TryRead([&] { s.MultiMonitorMode = TMultiMonitorMode(uint8_t(reg.ReadInteger("MultiMonitorMode"))); });
 }
 
+// A preset that cannot be shown is replaced by the built-in wave and named in Problems.
+void LoadActiveWave(TRootKey root, TBlankerSettings& s, bool firstStart)
+{
+    try {
+        if (!firstStart) {
+            s.ActiveWave->LoadFromRegistry(root, kWavesKey, "_ActiveWave");
+            return;
+        }
+        const std::string intro = WaveFileToOpen(s, kIntroPresetName);
+        if (intro.empty()) {
+            s.Problems.push_back(std::string("LoadBlankerSettings : No waves folder is set, so \"") + kIntroPresetName +
+                                 kWaveExtension + "\" cannot be found");
+            SetBuiltInWave(*s.ActiveWave);
+            return;
+        }
+        s.ActiveWave->LoadFromFile(intro);
+    } catch (const EWaveConfigError& e) {
+        s.Problems.push_back(e.what());
+        SetBuiltInWave(*s.ActiveWave);
+    }
+}
+
 // Reads the show keys in their fixed order; the first registry error ends the reading.
 void ReadShowKeys(TRegistry& reg, TRootKey root, TBlankerSettings& s, bool firstStart)
 {
     try {
         reg.OpenKey(FromRoot(kWavesKey), true);
         ReadShowValues(reg, s.WaveRandomSelection, s.WaveEnabled, s.WaveDuration);
-        if (firstStart)
-            s.ActiveWave->LoadFromFile(WaveFileToOpen(s, "Intro System"));
-        else
-            s.ActiveWave->LoadFromRegistry(root, kWavesKey, "_ActiveWave");
+        LoadActiveWave(root, s, firstStart);
         s.WaveList = ListWavePresets(s.WavesDirectory, s.UserWavesDirectory);
         reg.CloseKey();
 
@@ -207,6 +227,23 @@ std::string WavePresetFile(const std::string& wavesDirectory, const std::string&
             return wavesDirectory + found;
     }
     return expected;
+}
+
+void SetBuiltInWave(TWaveConfig& wave)
+{
+    wave.Assign(TWaveConfig());
+    wave.Name = "Built-in Wave";
+    wave.ParticleCount = 3000;
+    wave.Width = 100;
+    wave.Height = 100;
+    // A ring of a third of the screen that breathes and wobbles in depth.
+    wave.Waves[0][waX] = {90.0f, 32.0f, 4.0f, 0.3f, 1.0f, 0.0f, 0.0f};
+    wave.Waves[0][waY] = {0.0f, 32.0f, 4.0f, 0.3f, 1.0f, 0.0f, 0.0f};
+    wave.Waves[1][waZ] = {0.0f, 12.0f, 6.0f, 0.2f, 5.0f, 0.0f, 0.0f};
+    wave.BaseRed = wave.BaseGreen = wave.BaseBlue = 150.0f;
+    wave.AmpRed = wave.AmpGreen = wave.AmpBlue = 100.0f;
+    wave.Rot = {0.3f, 0.2f, 0.1f};
+    wave.MotionBlur = 3;
 }
 
 namespace {

@@ -93,10 +93,14 @@ struct TBlankerSettings {
     int32_t OverallHeight = 50;
     TWaveStartMode WaveStartMode = TWaveStartMode::wsAlwaysRestart;
     TMultiMonitorMode MultiMonitorMode = TMultiMonitorMode::mmAnimatePrimary;
+    // Filled by loading: one line for each preset that could not be used, naming its file
+    // or key and the reason. The record holds a usable preset in its place.
+    std::vector<std::string> Problems;
 };
 
 // Fills the record, its preset lists included. False when the product is not installed.
-// A missing or unreadable intro preset raises the preset file's error.
+// An active wave (the intro file on a first start, else the stored one) that cannot be read
+// or breaks the loader's limits becomes the built-in wave, with a line in Problems.
 bool LoadBlankerSettings(TBlankerSettings& settings);
 // Writes everything to the user's key; renames the record's ActiveWave to "_ActiveWave".
 void SaveBlankerSettings(const TBlankerSettings& settings);
@@ -106,6 +110,10 @@ void SaveBlankerSettings(const TBlankerSettings& settings);
 // Folder + name + ".lmx" when the folder holds no such file, so that errors name what was
 // looked for; empty when there is no waves folder.
 std::string WavePresetFile(const std::string& wavesDirectory, const std::string& name);
+
+// The wave shown when no stored preset can be: a slowly turning ring of coloured particles
+// over 100 percent of the screen.
+void SetBuiltInWave(TWaveConfig& wave);
 
 // Wave presets live in two folders: the installation's, which users cannot write, and the
 // user's own. The list holds one entry per name (names compared without regard to case,

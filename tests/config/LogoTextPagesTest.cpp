@@ -152,6 +152,8 @@ TEST_F(PresetPagesTest, ChoosingAFileLoadsItAtFullSize)
     EXPECT_EQ(dialog.editedLogo.Path, file);
     EXPECT_EQ(Child<QComboBox>(logoPage, "cboLogoZoom").currentText(), "100%");
     EXPECT_EQ(Child<QLabel>(logoPage, "imgLogo").size(), QSize(8, 6));
+    QTest::mouseClick(&Child<QLineEdit>(logoPage, "txtLogoPath"), Qt::LeftButton);
+    EXPECT_EQ(dialog.helpContexts, std::vector<int>{hcLogoPicture});
     EXPECT_EQ(kLogoFileFilter, std::string("Graphic Files (*.jpg *.jpeg *.bmp *.wmf *.emf *.ico);;All Files (*)"));
 }
 

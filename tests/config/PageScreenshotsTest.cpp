@@ -1,5 +1,5 @@
 // Every sub-page of the preset pages drawn as the dialog shows it. With
-// LUMENFALL_SCREENSHOT_DIR set, the pictures are kept there for a look.
+// LUMENFALL_SCREENSHOTS set, the pictures are kept there for a look.
 
 #include "config/LogoPage.h"
 #include "config/TextPage.h"
@@ -26,7 +26,7 @@ void ShootSubPages(QWidget& page, const char* tabsName, const QString& prefix)
     page.resize(426, 400);
     page.show();
     auto& tabs = Child<QTabWidget>(page, tabsName);
-    const QByteArray folder = qgetenv("LUMENFALL_SCREENSHOT_DIR");
+    const QByteArray folder = qgetenv("LUMENFALL_SCREENSHOTS");
     for (int i = 0; i < tabs.count(); ++i) {
         tabs.setCurrentIndex(i);
         QWidget* sub = tabs.widget(i);

@@ -163,18 +163,46 @@ TEST_F(SettingsStoreTest, FirstRunReadsTheMachineKeyAndCopiesEverything)
     EXPECT_EQ(second.logos, (std::vector<std::string>{"Bitmap Logo", "Mask Logo"}));
 }
 
-TEST_F(SettingsStoreTest, FirstStartLoadsTheIntroFileAndAMissingOneIsAnError)
+TEST_F(SettingsStoreTest, AMissingOrBrokenActiveWaveBecomesTheBuiltInWaveAndAProblem)
 {
     THive machine = MachineHive();
     machine.SetValue(kSettingsKey, "FirstStart", TRegData::Dword(1));
     machine.SaveToFile(machineHive_);
+    TWaveConfig builtIn;
+    SetBuiltInWave(builtIn);
+
     fs::remove(WavesFolder() + "Intro System.lmx");
-    TBlankerSettings settings;
-    try {
-        LoadBlankerSettings(settings);
-        FAIL() << "a missing intro preset must raise";
-    } catch (const std::exception& e) {
-        EXPECT_NE(std::string(e.what()).find("Intro System.lmx"), std::string::npos) << e.what();
+    {
+        Loaded run;
+        ASSERT_TRUE(run.installed);
+        ASSERT_EQ(run.settings.Problems.size(), 1u);
+        EXPECT_NE(run.settings.Problems[0].find("Intro System.lmx"), std::string::npos) << run.settings.Problems[0];
+        EXPECT_EQ(run.wave.ParticleCount, builtIn.ParticleCount);
+        EXPECT_EQ(run.wave.Waves, builtIn.Waves);
+        EXPECT_EQ(run.settings.LogoDuration, 12); // the rest is still read
+        EXPECT_EQ(run.logos.size(), 2u);
+    }
+    // An intro outside the limits.
+    fs::remove(userHive_);
+    TWaveConfig tall;
+    tall.Height = 0;
+    tall.SaveToFile(WavesFolder() + "Intro System.lmx");
+    {
+        Loaded run;
+        ASSERT_EQ(run.settings.Problems.size(), 1u);
+        EXPECT_NE(run.settings.Problems[0].find("Intro System.lmx"), std::string::npos) << run.settings.Problems[0];
+        EXPECT_EQ(run.wave.Height, 100);
+    }
+    // A stored active wave of no particles.
+    THive user = THive::LoadFromFile(userHive_, HKEY_CURRENT_USER);
+    user.SetValue(std::string(kWavesKey) + "\\_ActiveWave", "ParticleCount", TRegData::Dword(0));
+    user.SaveToFile(userHive_);
+    {
+        Loaded run;
+        ASSERT_EQ(run.settings.Problems.size(), 1u);
+        EXPECT_NE(run.settings.Problems[0].find("_ActiveWave"), std::string::npos) << run.settings.Problems[0];
+        EXPECT_NE(run.settings.Problems[0].find("0 particles"), std::string::npos) << run.settings.Problems[0];
+        EXPECT_EQ(run.wave.ParticleCount, builtIn.ParticleCount);
     }
 }
 
