@@ -9,7 +9,11 @@
 #include "config/PageTestSupport.h"
 #include "persistence/TemporaryHives.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QComboBox>
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 #include <QTabWidget>
 
@@ -79,6 +83,47 @@ TEST(PageScreenshots, EverySubPageFitsTheDialog)
         page.LoadPage();
         ShootSubPages(page, "pgText", "texts");
     }
+}
+
+// Every control is named by its caption: a button by its text, a field by its label (with
+// the group's caption in front where the label alone says little, as "Angle X").
+void CheckAccessibleNames(const QWidget& page)
+{
+    int checked = 0;
+    for (const QWidget* control : page.findChildren<QWidget*>()) {
+        const bool isControl = qobject_cast<const QAbstractButton*>(control) || qobject_cast<const QLineEdit*>(control) ||
+                               qobject_cast<const QAbstractSpinBox*>(control) || qobject_cast<const QComboBox*>(control) ||
+                               qobject_cast<const QAbstractSlider*>(control) || qobject_cast<const QAbstractItemView*>(control);
+        if (!isControl || control->objectName().startsWith("qt_") || control->parentWidget()->inherits("QAbstractSpinBox") ||
+            control->parentWidget()->inherits("QComboBox") || control->parentWidget()->inherits("QTabBar") ||
+            control->objectName().isEmpty())
+            continue;
+        ++checked;
+        const QString name = control->accessibleName();
+        EXPECT_FALSE(name.isEmpty()) << control->objectName().toStdString();
+        // "..." buttons say what they choose; the colour panel has no text of its own.
+        const auto* button = qobject_cast<const QAbstractButton*>(control);
+        if (button && !button->text().isEmpty() && button->text() != "...") {
+            EXPECT_EQ(name, button->text()) << control->objectName().toStdString();
+        }
+        for (const QLabel* label : page.findChildren<QLabel*>()) {
+            if (label->buddy() == control) {
+                EXPECT_TRUE(name.endsWith(label->text())) << control->objectName().toStdString();
+            }
+        }
+    }
+    EXPECT_GT(checked, 10);
+}
+
+TEST(PageScreenshots, EveryControlIsNamedByItsCaption)
+{
+    TTemporaryHives hives("names");
+    TFakeCfgDialog dialog;
+    TWavePage waves(dialog);
+    TLogoPage logos(dialog);
+    TTextPage texts(dialog);
+    for (const QWidget* page : {static_cast<QWidget*>(&waves), static_cast<QWidget*>(&logos), static_cast<QWidget*>(&texts)})
+        CheckAccessibleNames(*page);
 }
 
 } // namespace
