@@ -1,5 +1,6 @@
 #include "config/formCfgGeneral.h"
 
+#include "graphics/GfxTool.h"
 #include "host/MultimediaTools.h"
 #include "ui_formCfgGeneral.h"
 

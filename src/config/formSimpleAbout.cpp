@@ -70,11 +70,18 @@ void TfrmSimpleAbout::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     const QImage picture = ui_->imgLogo->pixmap().toImage();
-    logo_ = RasterFromGraphic(picture);
-    output_ = std::make_unique<TDIBRaster>(logo_->Width(), logo_->Height());
-    water_ = std::make_unique<TWaterize>(logo_->Width(), logo_->Height());
-    ui_->pbLogo->setGeometry(ui_->imgLogo->geometry().topLeft().x(), ui_->imgLogo->geometry().topLeft().y(),
-                             picture.width(), picture.height());
+    ui_->pbLogo->setGeometry(QRect(ui_->imgLogo->pos(), picture.size()));
+    try {
+        logo_ = RasterFromGraphic(picture);
+        output_ = std::make_unique<TDIBRaster>(logo_->Width(), logo_->Height());
+        water_ = std::make_unique<TWaterize>(logo_->Width(), logo_->Height());
+    } catch (const std::exception&) {
+        // Without memory for the water the box shows a still, black pool.
+        water_.reset();
+        output_.reset();
+        logo_.reset();
+        return;
+    }
     tmrAnim_.start();
 }
 

@@ -1,3 +1,5 @@
+// Long unit: the two metafile formats share the record reader and the drawing helpers, and
+// each format's records are dispatched by one switch that reads best as a whole.
 #include "graphics/MetafilePlayer.h"
 
 #include "graphics/BitmapDecoder.h"

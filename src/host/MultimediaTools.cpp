@@ -1,5 +1,6 @@
 #include "host/MultimediaTools.h"
 
+#include "platform/X11ErrorTrap.h"
 #include "util/NumericConversion.h"
 
 #include <QGuiApplication>
@@ -28,39 +29,6 @@ public:
     std::vector<TDisplayMode> EnumModes() override { return {}; }
     bool SetMode(const TDisplayMode&) override { return false; }
     bool RestoreDefault() override { return true; }
-};
-
-// Requests on the application's connection whose errors must come back as a result instead
-// of reaching the default handler, which ends the process.
-class TXErrorTrap {
-public:
-    explicit TXErrorTrap(Display* display) : display_(display)
-    {
-        XSync(display_, False);
-        failed_ = false;
-        previous_ = XSetErrorHandler(&Record);
-    }
-    ~TXErrorTrap()
-    {
-        XSync(display_, False);
-        XSetErrorHandler(previous_);
-    }
-    bool Failed()
-    {
-        XSync(display_, False);
-        return failed_;
-    }
-
-private:
-    static int Record(Display*, XErrorEvent*)
-    {
-        failed_ = true;
-        return 0;
-    }
-
-    static inline bool failed_ = false;
-    Display* display_;
-    int (*previous_)(Display*, XErrorEvent*);
 };
 
 struct TScreenResources {
@@ -268,7 +236,7 @@ private:
                          std::max(1, before.MmHeight * height / std::max(1, before.Height))};
         };
 
-        TXErrorTrap trap(display_);
+        TX11ErrorTrap trap(display_);
         if (needWidth > before.Width || needHeight > before.Height)
             SetScreenSize(scaled(std::max(needWidth, before.Width), std::max(needHeight, before.Height)));
         std::vector<RROutput> outputs = config.Outputs;

@@ -23,6 +23,13 @@
 
 namespace {
 
+std::unique_ptr<TWaveConfig> CopyOf(const TWaveConfig& wave)
+{
+    auto copy = std::make_unique<TWaveConfig>();
+    copy->Assign(wave);
+    return copy;
+}
+
 // The window's font: Arial of 13 pixels in white.
 constexpr int32_t kOverlayFontHeight = -13;
 // The message lines blink: this many frames shown, as many hidden.
@@ -153,6 +160,8 @@ TSaverShow::~TSaverShow()
 
 bool TSaverShow::LoadSettings(uint32_t seed)
 {
+    preparedWave_.reset();
+    shownWave_.reset();
     installed_ = LoadBlankerSettings(settings_);
     if (!installed_)
         return false;
@@ -166,6 +175,22 @@ bool TSaverShow::LoadSettings(uint32_t seed)
     if (settings_.TextRandomSelection && !settings_.TextList.empty())
         LoadTextConfig(HKEY_CURRENT_USER, settings_.ActiveText, kTextsKey, PickRandom(random_, settings_.TextList));
     return true;
+}
+
+TWaveConfig& TSaverShow::ActiveWave()
+{
+    return shownWave_ ? *shownWave_ : preparedWave_ ? *preparedWave_ : *settings_.ActiveWave;
+}
+
+const TWaveConfig& TSaverShow::ActiveWave() const
+{
+    return shownWave_ ? *shownWave_ : preparedWave_ ? *preparedWave_ : *settings_.ActiveWave;
+}
+
+TWaveConfig& TSaverShow::StartShownWave()
+{
+    shownWave_ = CopyOf(preparedWave_ ? *preparedWave_ : *settings_.ActiveWave);
+    return *shownWave_;
 }
 
 void TSaverShow::PickRandomWave()
@@ -191,7 +216,9 @@ void TSaverShow::PrepareWave(int32_t baseWidth, int32_t baseHeight, float waveSt
     baseWidth_ = baseWidth;
     baseHeight_ = baseHeight;
     waveStartPos_ = waveStartPos;
-    TWaveConfig& wave = *settings_.ActiveWave;
+    preparedWave_ = CopyOf(*settings_.ActiveWave);
+    shownWave_.reset();
+    TWaveConfig& wave = *preparedWave_;
     if (settings_.OverrideDrawArea) {
         const int32_t oldWidth = wave.Width, oldHeight = wave.Height;
         wave.Width = settings_.OverallWidth;
@@ -213,12 +240,13 @@ void TSaverShow::BuildRastersAndWorld(int32_t width, int32_t height)
                                         TScreenPoint{width / 2, height / 2});
     waveSystem_ = std::make_unique<TParticleWaves>();
     waveSystem_->Raster = primaryRaster_.get();
-    waveSystem_->ApplyWaveConfig(*settings_.ActiveWave);
+    waveSystem_->ApplyWaveConfig(ActiveWave());
 }
 
 void TSaverShow::BuildWaveParts()
 {
-    const int32_t w = settings_.ActiveWave->Width, h = settings_.ActiveWave->Height;
+    const TWaveConfig& wave = StartShownWave();
+    const int32_t w = wave.Width, h = wave.Height;
     surface_.reset();
     BuildRastersAndWorld(w, h);
     secondaryRaster_ = std::make_unique<TDIBRaster>(w, h);
@@ -260,7 +288,7 @@ void TSaverShow::BuildShow()
 
 void TSaverShow::BuildTranslationMap()
 {
-    TWaveConfig& wave = *settings_.ActiveWave;
+    TWaveConfig& wave = ActiveWave();
     translationMap_.reset();
     if (!wave.TransMapFilter)
         return;
@@ -305,7 +333,7 @@ void TSaverShow::BuildLogo()
     }
     {
         const auto sampled = RasterFromGraphic(picture);
-        const float extentX = float(settings_.ActiveWave->Width * 2 / 3), extentY = float(settings_.ActiveWave->Height * 2 / 3);
+        const float extentX = float(ActiveWave().Width * 2 / 3), extentY = float(ActiveWave().Height * 2 / 3);
         if (logo.Style == TLogoStyle::lsBitmap)
             logoSystem_->GridFromRaster(*sampled, extentX, extentY);
         else if (logo.Style == TLogoStyle::lsMask)
@@ -364,7 +392,7 @@ std::unique_ptr<TParticleSequence> TSaverShow::MakeSequence(bool morph, const st
 
 void TSaverShow::BuildSequences()
 {
-    const TWaveConfig& wave = *settings_.ActiveWave;
+    const TWaveConfig& wave = ActiveWave();
     const TLogoConfig& logo = settings_.ActiveLogo;
     const TTextConfig& text = settings_.ActiveText;
     controler_ = std::make_unique<TSequenceControler>();
@@ -382,7 +410,7 @@ void TSaverShow::BuildSequences()
     auto textItem = MakeSequence(false, "Particle Text : " + text.Name, *textSystem_, text.MotionBlur,
                                  text.SmoothFilter, settings_.TextDuration);
 
-    TSequenceList& list = controler_->Sequences();
+    TSequenceView& list = controler_->Sequences();
     list.Add(waveItem.get());
     if (settings_.LogoEnabled) {
         list.Add(logoMorphItem.get());
@@ -404,7 +432,7 @@ void TSaverShow::BuildSequences()
 
 void TSaverShow::BuildPreview(int32_t parentWidth, int32_t parentHeight)
 {
-    TWaveConfig& wave = *settings_.ActiveWave;
+    TWaveConfig& wave = StartShownWave();
     if (parentWidth > 0 && parentHeight > 0) {
         const int32_t oldWidth = wave.Width, oldHeight = wave.Height;
         wave.Width = parentWidth;
@@ -486,6 +514,8 @@ void TSaverShow::DrawOverlay()
 
 void TSaverShow::AddMessage(const std::string& text)
 {
+    if (std::find(messages_.begin(), messages_.end(), text) != messages_.end())
+        return;
     messages_.push_back(text);
     messageBlockHeight_ = std::abs(kOverlayFontHeight) * int32_t(messages_.size() + 1);
 }
@@ -504,7 +534,7 @@ void TSaverShow::PresentFrame(QPainter& painter, const std::vector<TMonitor>& mo
     if (!raster)
         return;
     // The preset's size: the raster may be a pixel larger after being made even.
-    const int32_t w = settings_.ActiveWave->Width, h = settings_.ActiveWave->Height;
+    const int32_t w = ActiveWave().Width, h = ActiveWave().Height;
     for (const TPresentOp& op : ComposeFrame(settings_, w, h, monitors, desktopWidth, desktopHeight)) {
         const QRect clip(op.Clip.Left, op.Clip.Top, op.Clip.Width, op.Clip.Height);
         const QRect dest(op.Dest.Left, op.Dest.Top, op.Dest.Width, op.Dest.Height);

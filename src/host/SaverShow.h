@@ -92,10 +92,15 @@ public:
     bool LoadSettings(uint32_t seed);
     bool Installed() const { return installed_; }
     TBlankerSettings& Settings() { return settings_; }
-    TWaveConfig& ActiveWave() { return *settings_.ActiveWave; }
+    // The wave as shown. Settings().ActiveWave stays as loaded and the show works on copies of
+    // it, so that preparing or building again gives the same show: sized by PrepareWave,
+    // fitted to the parent by BuildPreview, with its translation-map amplitudes in pixels of
+    // the raster after BuildShow; the loaded preset itself before any of these.
+    TWaveConfig& ActiveWave();
+    const TWaveConfig& ActiveWave() const;
 
-    // Turns the wave preset's size into pixels of the given base size (overriding it with
-    // the global percentages first when asked to) and sets its start position.
+    // Turns a copy of the wave preset's size into pixels of the given base size (overriding
+    // it with the global percentages first when asked to) and sets its start position.
     void PrepareWave(int32_t baseWidth, int32_t baseHeight, float waveStartPos);
 
     // The whole show: rasters, surface, world, wave, translation map, logo, text, morphs
@@ -116,6 +121,8 @@ public:
     void StepPreview();
     void FadePreview();
 
+    // A line of the blinking message block; a text already there is not repeated, so that
+    // building the show again does not add its messages a second time.
     void AddMessage(const std::string& text);
     const std::vector<std::string>& Messages() const { return messages_; }
     int32_t MessageBlockHeight() const { return messageBlockHeight_; }
@@ -136,6 +143,8 @@ public:
 
 private:
     void PickRandomWave();
+    // A fresh copy of the prepared preset (the loaded one without PrepareWave) to build on.
+    TWaveConfig& StartShownWave();
     void BuildRastersAndWorld(int32_t width, int32_t height);
     void BuildWaveParts();
     void BuildTranslationMap();
@@ -153,6 +162,7 @@ private:
     // What PrepareWave was given, for preparing the built-in wave in a failed one's place.
     int32_t baseWidth_ = 320, baseHeight_ = 240;
     float waveStartPos_ = 0;
+    std::unique_ptr<TWaveConfig> preparedWave_, shownWave_;
 
     std::unique_ptr<TDIBRaster> primaryRaster_, secondaryRaster_;
     std::unique_ptr<TDrawingSurface> surface_;

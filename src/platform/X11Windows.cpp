@@ -1,5 +1,7 @@
 #include "platform/X11Windows.h"
 
+#include "platform/X11ErrorTrap.h"
+
 #include <QGuiApplication>
 
 #include <X11/Xlib.h>
@@ -14,14 +16,6 @@ Display* ApplicationDisplay()
     return nullptr;
 }
 
-bool failed = false;
-
-int RecordError(Display*, XErrorEvent*)
-{
-    failed = true;
-    return 0;
-}
-
 } // namespace
 
 std::optional<TWindowSize> X11WindowSize(uint64_t window)
@@ -30,14 +24,10 @@ std::optional<TWindowSize> X11WindowSize(uint64_t window)
     if (!display || window == 0)
         return std::nullopt;
     // A window that does not exist is an X error, which must not end the process.
-    XSync(display, False);
-    failed = false;
-    auto* previous = XSetErrorHandler(&RecordError);
+    TX11ErrorTrap trap(display);
     XWindowAttributes attributes{};
     const Status status = XGetWindowAttributes(display, Window(window), &attributes);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    if (!status || failed)
+    if (!status || trap.Failed())
         return std::nullopt;
     return TWindowSize{attributes.width, attributes.height};
 }

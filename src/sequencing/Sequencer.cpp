@@ -95,9 +95,22 @@ TSequence* TSequenceList::Items(int index) const
     return sequence;
 }
 
-// ---- TSequenceControler ----
+// ---- TSequenceView ----
 
-TSequenceControler::TSequenceControler() { sequences_.SetOwnsObjects(false); }
+int TSequenceView::Add(TSequence* sequence)
+{
+    items_.push_back(sequence);
+    return Count() - 1;
+}
+
+TSequence* TSequenceView::Items(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw ESequencerError("TSequenceView.Items : List index out of bounds (" + std::to_string(index) + ")");
+    return items_[size_t(index)];
+}
+
+// ---- TSequenceControler ----
 
 void TSequenceControler::Start()
 {

@@ -7,12 +7,14 @@
 // after the last. Every time difference is the 32-bit modular difference now - then, so it
 // stays right across the clock's wrap-around for intervals shorter than 2^31 ms.
 
-#include "persistence/ReflectionObjects.h"
+#include "persistence/ReflectiveObjectList.h"
 #include "util/Exception.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 LUMENFALL_DECLARE_EXCEPTION(ESequencerError, Exception);
 
@@ -83,27 +85,40 @@ private:
     bool started_ = false;
 };
 
-// The items of a show in order. The same item may stand in it more than once.
+// A persistable list that owns its sequences.
 class TSequenceList : public TReflectiveObjectList {
     LUMENFALL_REFLECTIVE_CLASS(TSequenceList, TReflectiveObjectList)
 
-    int Add(TSequence* sequence) { return TReflectiveObjectList::Add(sequence); }
+    int Add(std::unique_ptr<TSequence> sequence) { return TReflectiveObjectList::Add(std::move(sequence)); }
     // Raises ESequencerError for an item that is not a sequence (a list read from a bag
     // may hold any reflective class).
     TSequence* Items(int index) const;
+};
+
+// The items of a show in order, owned elsewhere. The same item may stand in it more than once.
+class TSequenceView {
+public:
+    int Add(TSequence* sequence);
+    void Clear() { items_.clear(); }
+    int Count() const { return int(items_.size()); }
+    // Raises ESequencerError outside 0 to Count() - 1.
+    TSequence* Items(int index) const;
+
+private:
+    std::vector<TSequence*> items_;
 };
 
 // Walks through its list of sequences, one Frame call per displayed frame, and measures
 // the frame rate. It never frees the sequences; their creator does.
 class TSequenceControler {
 public:
-    TSequenceControler();
+    TSequenceControler() = default;
     TSequenceControler(const TSequenceControler&) = delete;
     TSequenceControler& operator=(const TSequenceControler&) = delete;
 
     // Items are added here, in show order, before Start.
-    TSequenceList& Sequences() { return sequences_; }
-    const TSequenceList& Sequences() const { return sequences_; }
+    TSequenceView& Sequences() { return sequences_; }
+    const TSequenceView& Sequences() const { return sequences_; }
     int32_t CurrentIndex() const { return currentIndex_; }
     bool Loop() const { return loop_; }
     bool Running() const { return running_; }
@@ -135,7 +150,7 @@ public:
     int32_t FPSElapsed() const;
 
 private:
-    TSequenceList sequences_;
+    TSequenceView sequences_;
     int32_t currentIndex_ = -1;
     bool loop_ = false;
     bool running_ = false;

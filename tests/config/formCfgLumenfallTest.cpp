@@ -132,6 +132,22 @@ TEST_F(CfgDialog, OkStoresExactlyThePagesSettings)
     EXPECT_EQ(stored.ActiveLogo.ParticleCount, logoBefore.ParticleCount);
 }
 
+TEST_F(CfgDialog, OkThatCannotStoreKeepsTheDialogOpen)
+{
+    Open();
+    dialog->show();
+    general().txtWaveDuration->setValue(61);
+    // A folder where the user hive should be: nothing can be written.
+    std::filesystem::remove(setup.UserHive());
+    std::filesystem::create_directory(setup.UserHive());
+    MessageBoxWatcher boxes;
+    ui().cmdOk->click();
+    EXPECT_FALSE(boxes.texts.empty());
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->PreviewTimer().isActive());
+    EXPECT_EQ(dialog->Settings().WaveDuration, 61);
+}
+
 TEST_F(CfgDialog, CancelLeavesTheUserHiveAsItWas)
 {
     Open();
@@ -264,6 +280,19 @@ TEST(CfgHelp, RelativeGuideIsFoundBesideTheMachineHive)
     machine.SaveToFile(hives.MachineHive().string());
     EXPECT_EQ(ReadHelpFile(), "");
     EXPECT_EQ(HelpTopicUrl("/x/guide.html", 12345).fragment(), "");
+}
+
+TEST(CfgHelp, EveryTopicIsAnAnchorOfTheGuide)
+{
+    // The build stages the guide from the source tree.
+    std::ifstream in(std::filesystem::path(LUMENFALL_TEST_BUILD_DIR) / "share" / "lumenfall" / "help" / "index.html");
+    const std::string guide{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(guide.empty());
+    for (const int context : {hcWaveComponent, hcOverview, hcAboutText, hcLogoPicture, hcGeneral, hcWaves, hcLogos, hcTexts}) {
+        const std::string anchor = HelpAnchor(context).toStdString();
+        EXPECT_FALSE(anchor.empty()) << context;
+        EXPECT_NE(guide.find("id=\"" + anchor + "\""), std::string::npos) << anchor;
+    }
 }
 
 TEST(CfgDialogRun, NotInstalledSaysSoAndEndsWithStatus2)

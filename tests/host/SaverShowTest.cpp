@@ -39,7 +39,7 @@ int64_t CountPixels(const TDIBRaster& raster, int32_t top, int32_t bottom, TPixe
 std::vector<std::string> ItemNames(TSaverShow& show)
 {
     std::vector<std::string> names;
-    const TSequenceList& list = show.Controler()->Sequences();
+    const TSequenceView& list = show.Controler()->Sequences();
     for (int32_t i = 0; i < list.Count(); ++i)
         names.push_back(list.Items(i)->Name());
     return names;
@@ -99,6 +99,53 @@ TEST(SaverShow, ShiftMapAmplitudesArePercentagesOfTheRaster)
     BuiltShow show(installation, 800, 600);
     EXPECT_FLOAT_EQ(show.show.ActiveWave().SinMagicParams[0][0], 40.0f);
     EXPECT_FLOAT_EQ(show.show.ActiveWave().SinMagicParams[2][1], 30.0f);
+}
+
+// The frames of a show from time 0, each as its pixels.
+std::vector<std::vector<TPixel>> RunFrames(BuiltShow& built, int frames)
+{
+    std::vector<std::vector<TPixel>> pixels;
+    for (int i = 0; i < frames; ++i) {
+        built.now += 21;
+        built.show.RenderFrame();
+        const TDIBRaster& raster = *built.show.Current();
+        std::vector<TPixel>& frame = pixels.emplace_back();
+        for (int32_t y = 0; y < raster.Height(); ++y)
+            for (int32_t x = 0; x < raster.Width(); ++x)
+                frame.push_back(raster.GetPixel(x, y));
+    }
+    return pixels;
+}
+
+TEST(SaverShow, PreparingAndBuildingAgainGivesTheSameShowAndKeepsTheLoadedPreset)
+{
+    ShowInstallation installation;
+    installation.wave.Width = 50;
+    installation.wave.Height = 50;
+    installation.wave.ParticleCount = 500;
+    installation.wave.TransMapFilter = true;
+    installation.wave.TransMapStyle = TTransMapStyle::tmsWaved;
+    installation.wave.SinMagicParams[0][0] = 10;
+    BuiltShow built(installation, 160, 120);
+    const float amplitude = built.show.ActiveWave().Waves[0][waX].AMBase;
+    EXPECT_FLOAT_EQ(built.show.ActiveWave().SinMagicParams[0][0], 8.0f);
+    const auto first = RunFrames(built, 3);
+
+    for (int again = 0; again < 2; ++again) {
+        built.show.PrepareWave(160, 120, 0);
+        built.now = 0;
+        built.show.BuildShow();
+        EXPECT_EQ(built.show.Current()->Width(), 80);
+        EXPECT_FLOAT_EQ(built.show.ActiveWave().Waves[0][waX].AMBase, amplitude);
+        EXPECT_FLOAT_EQ(built.show.ActiveWave().SinMagicParams[0][0], 8.0f);
+        built.show.BuildShow();
+        EXPECT_FLOAT_EQ(built.show.ActiveWave().SinMagicParams[0][0], 8.0f) << "converted to pixels twice";
+        EXPECT_EQ(built.show.Messages().size(), 1u) << "the missing logo's line, once";
+        EXPECT_TRUE(RunFrames(built, 3) == first) << "build " << again + 2 << " draws other frames";
+    }
+    const TWaveConfig& loaded = *built.show.Settings().ActiveWave;
+    EXPECT_EQ(loaded.Width, 50);
+    EXPECT_FLOAT_EQ(loaded.SinMagicParams[0][0], 10.0f);
 }
 
 TEST(SaverShow, AFrameHasParticlesWhereTheWavePutsThem)

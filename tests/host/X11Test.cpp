@@ -1,5 +1,5 @@
-// Tests that need a real X11 display; CTest runs them under Xvfb (lumenfall_tests_x11) and
-// they are skipped on the offscreen platform.
+// Tests that need a real X11 display; CTest runs them on the Xvfb server of its x11_display
+// fixture, and they are skipped on the offscreen platform.
 
 #include "host/MultimediaTools.h"
 #include "host/ShowInstallation.h"

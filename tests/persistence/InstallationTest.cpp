@@ -16,17 +16,27 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The build folder whose staged installation is tested: the one the tests were built in,
+// unless LUMENFALL_BUILD_DIR names another.
+std::string BuildFolder()
+{
+    const char* overridden = std::getenv("LUMENFALL_BUILD_DIR");
+    return overridden && *overridden ? overridden : LUMENFALL_TEST_BUILD_DIR;
+}
+
+} // namespace
+
 // Installs the build into a scratch prefix and loads the settings from that installation,
 // as a first run of a new user does.
 TEST(Installation, AFreshInstallationCarriesACompleteShow)
 {
-    const char* buildDir = std::getenv("LUMENFALL_BUILD_DIR");
-    if (!buildDir)
-        GTEST_SKIP() << "LUMENFALL_BUILD_DIR is not set";
+    const std::string buildDir = BuildFolder();
     const fs::path prefix = fs::temp_directory_path() / ("lumenfall-install-" + std::to_string(::getpid()));
     fs::remove_all(prefix);
     const std::string command =
-        "cmake --install '" + std::string(buildDir) + "' --prefix '" + prefix.string() + "' > /dev/null";
+        "cmake --install '" + buildDir + "' --prefix '" + prefix.string() + "' > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
     const fs::path share = prefix / "share" / "lumenfall";
@@ -63,9 +73,7 @@ TEST(Installation, AFreshInstallationCarriesACompleteShow)
 // frames the wave jumps ahead, since its time and angle are all it remembers.
 TEST(Installation, EveryShippedWavePresetStaysInItsDrawingArea)
 {
-    const char* buildDir = std::getenv("LUMENFALL_BUILD_DIR");
-    if (!buildDir)
-        GTEST_SKIP() << "LUMENFALL_BUILD_DIR is not set";
+    const std::string buildDir = BuildFolder();
     std::vector<fs::path> presets;
     for (const auto& entry : fs::directory_iterator(fs::path(buildDir) / "share" / "lumenfall" / "waves"))
         if (entry.path().extension() == ".lmx")

@@ -149,11 +149,11 @@ TEST_F(RegistryPropertyBagTest, NestedObjectsRoundTripAsSubkeysBinaryAndTextValu
 TEST_F(RegistryPropertyBagTest, ObjectListWithANilItemRoundTripsAndAShorterListReplacesTheLongerOne)
 {
     TReflectiveObjectList list;
-    list.Add(MakeNode().release());
+    list.Add(MakeNode());
     list.Add(nullptr);
     auto leaf = std::make_unique<TBagTestLeaf>();
     leaf->Label = "last";
-    list.Add(leaf.release());
+    list.Add(std::move(leaf));
     Store(&list);
     {
         // A nil object is its "ClassInfo" with "IsNIL" = 1 alone.
@@ -178,7 +178,7 @@ TEST_F(RegistryPropertyBagTest, ObjectListWithANilItemRoundTripsAndAShorterListR
     EXPECT_EQ(static_cast<TBagTestLeaf*>(copy->Items(2))->Label, "last");
 
     TReflectiveObjectList shorter;
-    shorter.Add(new TBagTestLeaf);
+    shorter.Add(std::make_unique<TBagTestLeaf>());
     Store(&shorter);
     const THive hive = THive::LoadFromFile(hives_.UserHive().string(), HKEY_CURRENT_USER);
     EXPECT_EQ(hive.KeyNames(kBagKey + "\\InnerProperties\\_Items"), std::vector<std::string>{"Item00000000"});

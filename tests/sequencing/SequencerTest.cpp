@@ -227,3 +227,28 @@ TEST(Sequence, IsCopiedThroughTheClassRegistry)
     EXPECT_EQ(assigned.Name(), "Waves");
     EXPECT_EQ(assigned.Duration(), 12000);
 }
+
+TEST(Sequence, ListsOwnTheirSequencesAndTheShowOrderOnlyRefersToThem)
+{
+    TSequenceList list;
+    auto owned = std::make_unique<TSequence>("Waves", nullptr);
+    TSequence* waves = owned.get();
+    EXPECT_EQ(list.Add(std::move(owned)), 0);
+    EXPECT_EQ(list.Items(0), waves);
+    const std::unique_ptr<TReflectivePersistent> copy = list.Clone();
+    auto& cloned = dynamic_cast<TSequenceList&>(*copy);
+    ASSERT_EQ(cloned.Count(), 1);
+    EXPECT_NE(cloned.Items(0), waves);
+    EXPECT_EQ(cloned.Items(0)->Name(), "Waves");
+
+    // The same item may stand twice in the show order; the view frees nothing.
+    TSequenceView order;
+    order.Add(waves);
+    order.Add(waves);
+    ASSERT_EQ(order.Count(), 2);
+    EXPECT_EQ(order.Items(1), waves);
+    EXPECT_THROW(order.Items(2), ESequencerError);
+    EXPECT_THROW(order.Items(-1), ESequencerError);
+    order.Clear();
+    EXPECT_EQ(list.Items(0)->Name(), "Waves");
+}
