@@ -16,11 +16,11 @@ TPresetGallery::TPresetGallery(QListWidget& list, std::vector<std::string>& name
       prompts_(prompts)
 {
     list_.setSelectionMode(QAbstractItemView::SingleSelection);
-    // Keys and clicks both load the entry; the click that made an entry current loads it once.
-    connect(&list_, &QListWidget::currentRowChanged, this, [this](int row) {
+    // Keys, clicks and assistive technology (which selects without moving the current entry)
+    // all load the entry; the click that selected an entry loads it once.
+    connect(&list_, &QListWidget::itemSelectionChanged, this, [this] {
         pressLoaded_ = QApplication::mouseButtons() != Qt::NoButton;
-        if (row >= 0)
-            LoadSelected();
+        LoadSelected();
     });
     connect(&list_, &QListWidget::itemClicked, this, [this] {
         if (!pressLoaded_)
@@ -42,10 +42,10 @@ void TPresetGallery::Fill()
 
 std::optional<std::string> TPresetGallery::Selected() const
 {
-    const QListWidgetItem* item = list_.currentItem();
-    if (!item || !item->isSelected())
+    const QList<QListWidgetItem*> selected = list_.selectedItems();
+    if (selected.isEmpty())
         return std::nullopt;
-    return item->text().toStdString();
+    return selected.front()->text().toStdString();
 }
 
 std::optional<std::string> TPresetGallery::Listed(const std::string& name) const
@@ -115,9 +115,10 @@ void TPresetGallery::Remove()
     TPresetRemoval removal = TPresetRemoval::Refused;
     if (!Guarded([&] { removal = store_.Remove(*name); }) || removal != TPresetRemoval::Removed)
         return;
-    const int row = list_.currentRow();
+    const int row = list_.row(list_.selectedItems().front());
     std::erase(names_, *name);
     const QSignalBlocker quiet(list_);
     delete list_.takeItem(row);
+    list_.clearSelection();
     list_.setCurrentRow(-1);
 }
