@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QPixmap>
 
 namespace {
 int showCount = 0;
@@ -21,3 +22,15 @@ int ShowCursor(bool show)
 }
 
 bool CursorVisible() { return showCount >= 0; }
+
+void RefreshHiddenCursor()
+{
+    if (CursorVisible() || !qGuiApp)
+        return;
+    // The same shape set again counts as no change and is not sent. A see-through picture in
+    // between is always sent, and needs no cursor theme, which a bare session may lack.
+    QPixmap clear(1, 1);
+    clear.fill(Qt::transparent);
+    QGuiApplication::changeOverrideCursor(QCursor(clear, 0, 0));
+    QGuiApplication::changeOverrideCursor(QCursor(Qt::BlankCursor));
+}

@@ -6,3 +6,8 @@
 // Returns the new count.
 int ShowCursor(bool show);
 bool CursorVisible();
+
+// Sends the blank cursor again while the cursor is hidden. A Wayland compositor takes a
+// cursor only from a window that has the pointer, so a window calls this when the pointer
+// enters it.
+void RefreshHiddenCursor();

@@ -151,3 +151,5 @@ bool TMouseMoveTracker::Moved(int32_t x, int32_t y)
     lastY_ = y;
     return moved;
 }
+
+void TMouseMoveTracker::Forget() { lastX_ = lastY_ = -1; }

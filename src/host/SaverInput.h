@@ -35,6 +35,9 @@ class TMouseMoveTracker {
 public:
     // True when the move should end the saver; the position is recorded either way.
     bool Moved(int32_t x, int32_t y);
+    // Drops the last position, as before the first report: positions are local to a window,
+    // so the first report in another window only records.
+    void Forget();
     int32_t LastMouseX() const { return lastX_; }
     int32_t LastMouseY() const { return lastY_; }
 

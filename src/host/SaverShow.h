@@ -8,8 +8,8 @@
 #include "persistence/SettingsStore.h"
 
 #include <cstdint>
-#include <memory>
 #include <exception>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>

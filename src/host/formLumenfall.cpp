@@ -12,6 +12,7 @@
 #include "sequencing/Sequencer.h"
 #include "util/WindowsTool.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -39,14 +40,15 @@ constexpr int kDefaultWindowHeight = 540;
 // How long a display-mode change may take to reach the screen list.
 constexpr int kModeChangeWaitMs = 1000;
 constexpr int kParentWatchMs = 1000;
+constexpr int kActivateDelayMs = 200;
 
 // Nice values standing for the idle, normal and high priority classes.
 constexpr int kPriorityNice[] = {19, 0, -10};
 
 } // namespace
 
-TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
-    : placement_(placement), parentWindow_(parentWindow), lblError_(new QLabel(this))
+TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow, TWindowSystem windowSystem)
+    : placement_(placement), parentWindow_(parentWindow), windowSystem_(windowSystem), lblError_(new QLabel(this))
 {
     setWindowTitle("Lumenfall");
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -77,9 +79,16 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
         savingFeaturesWindow_ = std::make_unique<TfrmSavingFeatures>(
             TSavingFeaturesActions{&acShowFPS, &acShowParticleSystemName, &acSaveScreenshot, &acContinueSaving});
     if (placement_ == TSaverPlacement::spFullScreen) {
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                       Qt::X11BypassWindowManagerHint);
-        setGeometry(VirtualDesktop());
+        Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+        if (windowSystem_.BypassWindowManager)
+            flags |= Qt::X11BypassWindowManagerHint;
+        setWindowFlags(flags);
+        if (windowSystem_.WindowPerOutput) {
+            screen_ = QGuiApplication::primaryScreen();
+            outputs_.Create(screen_, windowFlags(), windowTitle(), this);
+        } else {
+            setGeometry(VirtualDesktop());
+        }
     } else if (placement_ == TSaverPlacement::spWindow) {
         resize(kDefaultWindowWidth, kDefaultWindowHeight);
     }
@@ -103,6 +112,7 @@ TfrmLumenfall::TfrmLumenfall(TSaverPlacement placement, uint64_t parentWindow)
 TfrmLumenfall::~TfrmLumenfall()
 {
     frameTimer_.stop();
+    outputs_.Clear();
     if (cursorHidden_)
         ShowCursor(true);
     RestoreDisplayMode();
@@ -122,16 +132,35 @@ void TfrmLumenfall::Start()
         parentWatch_.start();
     }
     FormShow();
-    if (placement_ == TSaverPlacement::spFullScreen) {
+    if (placement_ == TSaverPlacement::spFullScreen)
+        ShowFullScreen();
+    else
+        show();
+    if (Installed())
+        tmrStartAnim_.start();
+}
+
+void TfrmLumenfall::ShowFullScreen()
+{
+    if (!windowSystem_.WindowPerOutput) {
         showNormal();
         raise();
         activateWindow();
-        grabKeyboard();
-    } else {
-        show();
+        if (windowSystem_.KeyboardGrab)
+            grabKeyboard();
+        return;
     }
-    if (Installed())
-        tmrStartAnim_.start();
+    outputs_.ShowFullScreen();
+    ShowFullScreenOn(*this, screen_);
+    activateWindow();
+}
+
+std::vector<QWidget*> TfrmLumenfall::OutputWindows() const
+{
+    std::vector<QWidget*> windows;
+    for (const TOutputWindows::TOutput& output : outputs_.Outputs())
+        windows.push_back(output.Window.get());
+    return windows;
 }
 
 void TfrmLumenfall::FormShow()
@@ -142,7 +171,8 @@ void TfrmLumenfall::FormShow()
             ignoreMouseMove_ = true;
             ChangeDisplayMode();
             ApplyProcessPriority();
-            setGeometry(VirtualDesktop());
+            if (!windowSystem_.WindowPerOutput)
+                setGeometry(VirtualDesktop());
         }
         if (placement_ == TSaverPlacement::spEmbedded)
             ApplyProcessPriority();
@@ -230,7 +260,7 @@ void TfrmLumenfall::BuildShow() { show_.BuildShow(); }
 
 void TfrmLumenfall::StartAnimation()
 {
-    if (placement_ == TSaverPlacement::spFullScreen)
+    if (placement_ == TSaverPlacement::spFullScreen && !windowSystem_.WindowPerOutput)
         setGeometry(VirtualDesktop());
     running_ = true;
     ignoreMouseMove_ = false;
@@ -252,6 +282,7 @@ void TfrmLumenfall::NextFrame()
             // event loop, and the next frame is tried.
         }
         update();
+        outputs_.Update();
     }
     ScheduleNextFrame();
 }
@@ -276,6 +307,25 @@ std::vector<TMonitor> TfrmLumenfall::Monitors() const
     return monitors;
 }
 
+QSize TfrmLumenfall::DesktopSize() const
+{
+    // In the monitors' units, whatever the window's own are.
+    QRect desktop;
+    for (const TMonitor& m : Monitors())
+        desktop |= QRect(0, 0, m.Left + m.Width, m.Top + m.Height);
+    return desktop.size();
+}
+
+QRect TfrmLumenfall::AreaOf(const QScreen* screen, const std::vector<TMonitor>& monitors) const
+{
+    // One window covering the desktop, or a window of its own, shows all of it at its size.
+    const qsizetype index = screen ? QGuiApplication::screens().indexOf(screen) : -1;
+    if (index < 0 || size_t(index) >= monitors.size())
+        return rect();
+    const TMonitor& monitor = monitors[size_t(index)];
+    return QRect(monitor.Left, monitor.Top, monitor.Width, monitor.Height);
+}
+
 QRect TfrmLumenfall::VirtualDesktop() const
 {
     QRect desktop;
@@ -297,23 +347,18 @@ void TfrmLumenfall::resizeEvent(QResizeEvent*) { UpdateLayout(); }
 
 void TfrmLumenfall::UpdateLayout()
 {
-    monitors_ = Monitors();
-    // Parts of the window that no monitor shows the frame on stay black.
-    uncovered_ = QRegion(rect());
-    if (!show_.Current())
-        return;
-    for (const TPresentOp& op : ComposeFrame(show_.Settings(), show_.ActiveWave().Width, show_.ActiveWave().Height,
-                                             monitors_, width(), height()))
-        uncovered_ -= QRect(op.Clip.Left, op.Clip.Top, op.Clip.Width, op.Clip.Height);
+    const std::vector<TMonitor> monitors = Monitors();
+    const QSize desktop = DesktopSize();
+    const TBlankerSettings* shown = show_.Current() ? &show_.Settings() : nullptr;
+    layout_ = LayOutArea(AreaOf(screen_, monitors), monitors, desktop, shown);
+    for (TOutputWindows::TOutput& output : outputs_.Outputs())
+        output.Layout = LayOutArea(AreaOf(output.Screen, monitors), monitors, desktop, shown);
 }
 
 void TfrmLumenfall::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    for (const QRect& part : uncovered_)
-        painter.fillRect(part, Qt::black);
-    if (show_.Current())
-        show_.PresentFrame(painter, monitors_, width(), height());
+    PaintOutputArea(painter, show_, layout_, DesktopSize());
 }
 
 void TfrmLumenfall::keyPressEvent(QKeyEvent* event)
@@ -339,13 +384,69 @@ void TfrmLumenfall::mousePressEvent(QMouseEvent*)
         TryClose();
 }
 
-void TfrmLumenfall::mouseMoveEvent(QMouseEvent* event)
+void TfrmLumenfall::mouseMoveEvent(QMouseEvent* event) { PointerMoved(*this, event->position().toPoint()); }
+
+void TfrmLumenfall::enterEvent(QEnterEvent*) { PointerEntered(*this); }
+
+void TfrmLumenfall::PointerEntered(const QWidget& window)
+{
+    if (placement_ != TSaverPlacement::spFullScreen)
+        return;
+    if (&window != pointerWindow_) {
+        mouse_.Forget();
+        pointerWindow_ = &window;
+    }
+    if (cursorHidden_)
+        RefreshHiddenCursor();
+}
+
+void TfrmLumenfall::PointerMoved(const QWidget& window, QPoint at)
 {
     if (placement_ != TSaverPlacement::spFullScreen || ignoreMouseMove_)
         return;
-    const QPoint at = event->position().toPoint();
+    if (&window != pointerWindow_) {
+        mouse_.Forget();
+        pointerWindow_ = &window;
+    }
     if (mouse_.Moved(at.x(), at.y()))
         TryClose();
+}
+
+bool TfrmLumenfall::eventFilter(QObject* watched, QEvent* event)
+{
+    TOutputWindows::TOutput* output = outputs_.Find(watched);
+    if (!output)
+        return QWidget::eventFilter(watched, event);
+    QWidget& window = *output->Window;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        keyPressEvent(static_cast<QKeyEvent*>(event));
+        return true;
+    case QEvent::MouseButtonPress:
+        mousePressEvent(static_cast<QMouseEvent*>(event));
+        return true;
+    case QEvent::MouseMove:
+        PointerMoved(window, static_cast<QMouseEvent*>(event)->position().toPoint());
+        return true;
+    case QEvent::Enter:
+        PointerEntered(window);
+        return false;
+    case QEvent::Close:
+        // Closing any output's window is a request to end the whole show.
+        event->ignore();
+        close();
+        return true;
+    case QEvent::Resize:
+        UpdateLayout();
+        return false;
+    case QEvent::Paint: {
+        QPainter painter(&window);
+        PaintOutputArea(painter, show_, output->Layout, DesktopSize());
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 void TfrmLumenfall::closeEvent(QCloseEvent* event)
@@ -408,10 +509,11 @@ void TfrmLumenfall::FormClose()
         ShowCursor(true);
         cursorHidden_ = false;
     }
-    if (placement_ == TSaverPlacement::spFullScreen)
+    if (placement_ == TSaverPlacement::spFullScreen && windowSystem_.KeyboardGrab)
         releaseKeyboard();
     if (savingFeaturesWindow_)
         savingFeaturesWindow_->hide();
+    outputs_.Hide();
 }
 
 void TfrmLumenfall::ShowSavingFeatures()
@@ -422,11 +524,26 @@ void TfrmLumenfall::ShowSavingFeatures()
         ShowCursor(true);
         cursorHidden_ = false;
     }
-    if (placement_ == TSaverPlacement::spFullScreen)
+    if (placement_ == TSaverPlacement::spFullScreen && windowSystem_.KeyboardGrab)
         releaseKeyboard();
+    if (placement_ == TSaverPlacement::spFullScreen && windowSystem_.WindowPerOutput) {
+        // A compositor shows nothing above a full-screen window but the windows that belong
+        // to it: without this the features window stays hidden, and the show cannot end.
+        // It opens on the output whose window has the keyboard.
+        const TOutputWindows::TOutput* active = outputs_.Find(QApplication::activeWindow());
+        QWidget* owner = active ? active->Window.get() : this;
+        savingFeaturesWindow_->winId();
+        savingFeaturesWindow_->windowHandle()->setTransientParent(owner->windowHandle());
+    }
     savingFeaturesWindow_->show();
     savingFeaturesWindow_->raise();
     savingFeaturesWindow_->activateWindow();
+    if (windowSystem_.WindowPerOutput)
+        // The compositor hands over the keyboard only to a window it has shown.
+        QTimer::singleShot(kActivateDelayMs, savingFeaturesWindow_.get(), [this] {
+            if (savingFeaturesWindow_->isVisible())
+                savingFeaturesWindow_->activateWindow();
+        });
 }
 
 void TfrmLumenfall::ContinueSaving()
@@ -440,7 +557,8 @@ void TfrmLumenfall::ContinueSaving()
     ignoreCloseCount_ = 1;
     if (placement_ == TSaverPlacement::spFullScreen) {
         activateWindow();
-        grabKeyboard();
+        if (windowSystem_.KeyboardGrab)
+            grabKeyboard();
     }
 }
 

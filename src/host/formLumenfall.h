@@ -2,13 +2,17 @@
 // The saver window: the show on the whole virtual desktop, paced by a precise timer, with
 // the overlay switches, the screenshot and the saving-features window, ended by the user's
 // input. The same window runs the show in an ordinary window (--window) and inside a window
-// that XScreenSaver gives its hack; the preview derives from it.
+// that XScreenSaver gives its hack; the preview derives from it. Where the compositor places
+// windows itself (Wayland), the full-screen saver is this window on the primary output plus
+// one window per further output, each showing its part of the show and handing its input here.
 
+#include "host/OutputArea.h"
 #include "host/SaverInput.h"
+#include "host/formOutputWindows.h"
 #include "host/SaverShow.h"
+#include "platform/WindowSystem.h"
 
 #include <QAction>
-#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
@@ -18,6 +22,7 @@
 #include <vector>
 
 class QLabel;
+class QScreen;
 class TfrmSavingFeatures;
 
 enum class TSaverPlacement : uint8_t {
@@ -29,8 +34,9 @@ enum class TSaverPlacement : uint8_t {
 
 class TfrmLumenfall : public QWidget {
 public:
-    // parentWindow: the foreign window of spEmbedded.
-    explicit TfrmLumenfall(TSaverPlacement placement = TSaverPlacement::spFullScreen, uint64_t parentWindow = 0);
+    // parentWindow: the foreign window of spEmbedded. windowSystem: what the platform allows.
+    explicit TfrmLumenfall(TSaverPlacement placement = TSaverPlacement::spFullScreen, uint64_t parentWindow = 0,
+                           TWindowSystem windowSystem = CurrentWindowSystem());
     ~TfrmLumenfall() override;
 
     // Shows the window, loads the settings and builds the show; the frames start 20 ms later.
@@ -43,6 +49,8 @@ public:
     float WaveStartPos() const { return waveStartPos_; }
     int32_t IgnoreCloseCount() const { return ignoreCloseCount_; }
     TfrmSavingFeatures* SavingFeaturesWindow() const { return savingFeaturesWindow_.get(); }
+    // The windows of the further outputs; empty where one window covers the desktop.
+    std::vector<QWidget*> OutputWindows() const;
 
     // Ends the show unless the features window is visible or a close request is to be
     // ignored; stores the wave position first.
@@ -75,15 +83,20 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Input, closing and painting of the further outputs' windows.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     // Recomputes the monitors and the black rest after a change of size or show.
     void UpdateLayout();
 
-    // The monitors of the area the window covers, relative to its top-left corner.
+    // The monitors of the area the saver covers, relative to its top-left corner.
     std::vector<TMonitor> Monitors() const;
     QRect VirtualDesktop() const;
+    // The size of the area that the monitors lie in.
+    QSize DesktopSize() const;
     uint64_t ParentWindow() const { return parentWindow_; }
     void EmbedIntoParent(int32_t width, int32_t height);
     QLabel* lblError() const { return lblError_; }
@@ -92,6 +105,14 @@ protected:
 
 private:
     void FormShow();
+    void ShowFullScreen();
+    // The rectangle of the desktop that the window of an output covers, as its entry of the
+    // monitors (which follow the screen list); the window's own rectangle without a screen
+    // (one window for the whole desktop, or not full screen).
+    QRect AreaOf(const QScreen* screen, const std::vector<TMonitor>& monitors) const;
+    // Positions are local to each window: the first report in another window only records.
+    void PointerEntered(const QWidget& window);
+    void PointerMoved(const QWidget& window, QPoint at);
     void ChangeDisplayMode();
     void ApplyProcessPriority();
     void NextFrame();
@@ -106,6 +127,7 @@ private:
 
     TSaverPlacement placement_;
     uint64_t parentWindow_;
+    TWindowSystem windowSystem_;
     TSaverShow show_;
     QLabel* lblError_;
     std::unique_ptr<TfrmSavingFeatures> savingFeaturesWindow_;
@@ -121,6 +143,9 @@ private:
     int32_t ignoreCloseCount_ = 0;
     float waveStartPos_ = 0;
     TMouseMoveTracker mouse_;
-    std::vector<TMonitor> monitors_;
-    QRegion uncovered_;
+    const QWidget* pointerWindow_ = nullptr;
+    // With a window per output: this window's screen and the further outputs' windows.
+    QScreen* screen_ = nullptr;
+    TOutputWindows outputs_;
+    TOutputArea layout_;
 };

@@ -1,6 +1,7 @@
 #include "host/formLumenfallPreview.h"
 
 #include "graphics/GfxTool.h"
+#include "host/OutputArea.h"
 #include "platform/X11Windows.h"
 #include "kinds/LumenfallCfg.h"
 
@@ -42,9 +43,9 @@ void TfrmLumenfallPreview::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const TDIBRaster* raster = Show().Current();
-    if (!raster) {
+    if (raster)
+        raster->CopyToDevice(painter, 0, 0, 0, 0, Show().ActiveWave().Width, Show().ActiveWave().Height);
+    else
         painter.fillRect(rect(), Qt::black);
-        return;
-    }
-    raster->CopyToDevice(painter, 0, 0, 0, 0, Show().ActiveWave().Width, Show().ActiveWave().Height);
+    MakeOpaque(painter, rect());
 }

@@ -55,6 +55,14 @@ TEST(SaverInputTest, MouseMoveThreshold)
     EXPECT_FALSE(edge.Moved(400, 300)) << "a coordinate of 0 is no starting point";
     EXPECT_TRUE(edge.Moved(400, 0));
     EXPECT_FALSE(edge.Moved(-50, 900));
+
+    // Another window's positions are not comparable: after Forget the next one only records.
+    TMouseMoveTracker crossing;
+    crossing.Moved(300, 300);
+    crossing.Forget();
+    EXPECT_FALSE(crossing.Moved(5, 300));
+    EXPECT_EQ(crossing.LastMouseX(), 5);
+    EXPECT_TRUE(crossing.Moved(5, 320));
 }
 
 } // namespace

@@ -173,3 +173,20 @@ TEST(ShowFallback, AWaveTooLargeForTheScreenGivesWayToTheBuiltInWave)
     EXPECT_TRUE(AnyMessageHas(built.show, "\"_ActiveWave\" cannot be drawn")) << ::testing::PrintToString(built.show.Messages());
     Frames(built, 2);
 }
+
+TEST(ShowFallback, RenderingFromAFolderHoldingOnlyAnUpperCaseExtension)
+{
+    ShowInstallation installation;
+    installation.settings.WaveRandomSelection = true;
+    installation.wave.ParticleCount = 0; // the active wave cannot stand in
+    SaveWave(installation, "Only.LMX", 500, 100);
+    installation.Install();
+    ::testing::internal::CaptureStderr();
+    int exitCode = -1;
+    const QImage picture = Render(installation, exitCode);
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(errors.find("Only"), std::string::npos) << errors;
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_GT(LitPixels(picture), 100);
+}

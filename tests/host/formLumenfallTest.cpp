@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -209,6 +210,128 @@ TEST(formLumenfallTest, PreviewRunsAnEighthOfTheWaveAndIgnoresInput)
     EXPECT_TRUE(preview.isVisible());
     preview.close();
     EXPECT_EQ(ReadWaveStartPos(), 0.0f) << "the preview's wave position is not stored";
+}
+
+
+// The saver where the compositor places windows: a window per output. CTest runs these on
+// two offscreen screens side by side (lumenfall_tests_outputs).
+class TwoOutputsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QGuiApplication::screens().size() < 2)
+            GTEST_SKIP() << "needs two screens (lumenfall_tests_outputs runs it on two offscreen screens)";
+        installation.settings.MultiMonitorMode = TMultiMonitorMode::mmAnimateEach;
+        installation.settings.WaveStartMode = TWaveStartMode::wsRememberPosition;
+        installation.Install();
+        saver.Start();
+        WaitForFrames(saver);
+        ASSERT_TRUE(saver.Running());
+        ASSERT_EQ(saver.OutputWindows().size(), 1u);
+        output = saver.OutputWindows()[0];
+    }
+    void TearDown() override { saver.EndShow(); }
+
+    bool Ended() const { return !saver.isVisible(); }
+
+    ShowInstallation installation;
+    TfrmLumenfall saver{TSaverPlacement::spFullScreen, 0, WindowSystemOf(u"wayland")};
+    QWidget* output = nullptr;
+};
+
+// What a compositor shows of a window: its buffer has alpha.
+QImage Composited(QWidget& window)
+{
+    QImage buffer(window.size(), QImage::Format_ARGB32_Premultiplied);
+    buffer.fill(Qt::transparent);
+    window.render(&buffer);
+    return buffer;
+}
+
+struct TPixelCensus {
+    int64_t Lit = 0;
+    int64_t SeeThrough = 0;
+};
+
+TPixelCensus Census(const QImage& image)
+{
+    TPixelCensus census;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            census.Lit += (pixel & 0xFFFFFF) != 0;
+            census.SeeThrough += qAlpha(pixel) != 255;
+        }
+    return census;
+}
+
+TEST_F(TwoOutputsTest, EachOutputHasAFullScreenWindowWithItsPartOfTheShow)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    EXPECT_EQ(saver.screen(), QGuiApplication::primaryScreen());
+    EXPECT_EQ(output->screen(), screens[1]);
+    EXPECT_TRUE(saver.isFullScreen());
+    EXPECT_TRUE(output->isFullScreen());
+    EXPECT_EQ(saver.geometry(), QGuiApplication::primaryScreen()->geometry());
+    EXPECT_EQ(output->geometry(), screens[1]->geometry());
+
+    for (QWidget* window : {static_cast<QWidget*>(&saver), output}) {
+        const TPixelCensus census = Census(Composited(*window));
+        EXPECT_GT(census.Lit, 50) << "particles on " << window->screen()->name().toStdString();
+        EXPECT_EQ(census.SeeThrough, 0);
+    }
+
+    // Only the primary monitor animates: the other output's window is black and opaque.
+    saver.EndShow();
+    installation.settings.MultiMonitorMode = TMultiMonitorMode::mmAnimatePrimary;
+    installation.Install();
+    TfrmLumenfall primaryOnly(TSaverPlacement::spFullScreen, 0, WindowSystemOf(u"wayland"));
+    primaryOnly.Start();
+    WaitForFrames(primaryOnly);
+    const TPixelCensus black = Census(Composited(*primaryOnly.OutputWindows()[0]));
+    EXPECT_EQ(black.Lit, 0);
+    EXPECT_EQ(black.SeeThrough, 0);
+    primaryOnly.EndShow();
+    EXPECT_FALSE(primaryOnly.OutputWindows()[0]->isVisible()) << "every window goes with the show";
+}
+
+TEST_F(TwoOutputsTest, CrossingIntoAnotherOutputIsNoMove)
+{
+    MoveMouse(saver, 300, 120);
+    // 290 pixels left of the last position, but in another window with its own coordinates.
+    MoveMouse(*output, 10, 120);
+    EXPECT_FALSE(Ended());
+    MoveMouse(*output, 20, 130);
+    EXPECT_FALSE(Ended());
+    MoveMouse(saver, 20, 130);
+    EXPECT_FALSE(Ended()) << "back in the first window, the same numbers are a first report";
+    MoveMouse(saver, 31, 130);
+    EXPECT_TRUE(Ended());
+}
+
+TEST_F(TwoOutputsTest, InputOnAnyOutputEndsTheShowOrCallsTheFeatures)
+{
+    Key(*output, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(saver.SavingFeaturesWindow()->isVisible());
+    saver.SavingFeaturesWindow()->btnContinue()->click();
+
+    // The compositor's close request of one output goes through TryClose like the rest.
+    output->close();
+    EXPECT_FALSE(Ended()) << "the first close request after Continue is ignored";
+    saver.Show().WaveSystem()->Pos = 7.25f;
+    Key(*output, Qt::Key_Space);
+    EXPECT_TRUE(Ended());
+    EXPECT_FALSE(output->isVisible());
+    EXPECT_EQ(ReadWaveStartPos(), 7.25f);
+}
+
+TEST_F(TwoOutputsTest, OneWindowCoversTheDesktopOnX11)
+{
+    TfrmLumenfall x11(TSaverPlacement::spFullScreen, 0, WindowSystemOf(u"xcb"));
+    EXPECT_TRUE(x11.OutputWindows().empty());
+    EXPECT_TRUE(x11.windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
+    EXPECT_FALSE(saver.windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
+    EXPECT_EQ(x11.geometry(), QRect(0, 0, 520, 240));
 }
 
 } // namespace

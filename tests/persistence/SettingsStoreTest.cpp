@@ -353,4 +353,15 @@ TEST_F(SettingsStoreTest, AnEmptyWavesDirectoryListsNoPresets)
     ASSERT_TRUE(run.installed);
     EXPECT_EQ(run.settings.WavesDirectory, "");
     EXPECT_TRUE(run.waves.empty());
+
+    // A first start without a folder has no intro: the built-in wave, and the reason.
+    fs::remove(userHive_);
+    machine.SetValue(kSettingsKey, "FirstStart", TRegData::Dword(1));
+    machine.SaveToFile(machineHive_);
+    Loaded first;
+    ASSERT_EQ(first.settings.Problems.size(), 1u);
+    EXPECT_NE(first.settings.Problems[0].find("No waves folder is set"), std::string::npos) << first.settings.Problems[0];
+    TWaveConfig builtIn;
+    SetBuiltInWave(builtIn);
+    EXPECT_EQ(first.wave.Waves, builtIn.Waves);
 }
