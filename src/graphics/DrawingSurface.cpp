@@ -36,9 +36,9 @@ void TDrawingSurface::DrawTransformed(TParticleSystem& system, uint8_t blur, TTr
     current_ = &primary_;
     if (mode == TTransMapMode::tmmApplyAfter)
         DrawSystem(system);
-    map.Execute(primary_, secondary_);
-    // The smoothing is what brings the mapped picture back into Primary.
-    smoother_.ExecuteFaded(secondary_, primary_, blur);
+    // The smoothing is what brings the mapped picture back into Primary; the map does both
+    // in one pass over the rasters.
+    map.ExecuteAndSmoothBack(primary_, secondary_, blur);
     if (mode == TTransMapMode::tmmApplyBefore)
         DrawSystem(system);
 }

@@ -1,5 +1,6 @@
 #include "graphics/GfxFilters.h"
 
+#include "graphics/SmoothKernels.h"
 #include "util/NumericConversion.h"
 
 #include <algorithm>
@@ -70,191 +71,6 @@ std::vector<float> ZoomTable(const std::array<float, 4>& amplitudes, const std::
     return table;
 }
 
-// ---- smoothing -----------------------------------------------------------------------
-
-constexpr uint32_t kEvenBytes = 0x00FF00FFu;
-
-// Per byte floor((up + left + right + down) / 4); two bytes share a word, each sum fits its
-// 16 bits.
-inline TPixel MeanOfFour(TPixel up, TPixel left, TPixel right, TPixel down)
-{
-    const uint32_t even = (up & kEvenBytes) + (left & kEvenBytes) + (right & kEvenBytes) + (down & kEvenBytes);
-    const uint32_t odd = ((up >> 8) & kEvenBytes) + ((left >> 8) & kEvenBytes) + ((right >> 8) & kEvenBytes) +
-                         ((down >> 8) & kEvenBytes);
-    return ((even >> 2) & kEvenBytes) | (((odd >> 2) & kEvenBytes) << 8);
-}
-
-// Per byte (a + b + 1) div 2, without carries between bytes.
-inline uint32_t AverageUp(uint32_t a, uint32_t b) { return (a | b) - (((a ^ b) >> 1) & 0x7F7F7F7Fu); }
-
-inline TPixel AverageOfFour(TPixel up, TPixel left, TPixel right, TPixel down)
-{
-    return AverageUp(AverageUp(up, left), AverageUp(right, down));
-}
-
-using TScalarSmooth = TPixel (*)(TPixel, TPixel, TPixel, TPixel);
-// Smooths the four pixels p .. p + 3.
-using TPackedSmooth = void (*)(const TPixel* s, TPixel* d, size_t w, size_t p);
-// Smooths pixels begin .. end - 1 of a source of n pixels, w to a row.
-using TSmoothRange = void (*)(const TPixel* s, TPixel* d, size_t w, size_t n, size_t begin, size_t end);
-
-// Pixels per step of the packed loops: one cache line.
-constexpr size_t kSmoothStride = 16;
-// The lower row is read here for the first time; on rasters larger than the caches the
-// processor's own prefetcher leaves the loop waiting for it, so it is asked for this many
-// pixels ahead.
-constexpr size_t kSmoothPrefetchAhead = 1024;
-
-inline void PrefetchLowerRow(const TPixel* s, size_t w, size_t n, size_t p)
-{
-    const size_t ahead = p + w + kSmoothPrefetchAhead;
-    if (ahead < n)
-        __builtin_prefetch(s + ahead);
-}
-
-#if defined(LUMENFALL_PACKED_SSE2)
-
-inline __m128i Load4(const TPixel* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-
-void MeanOfFourPacked(const TPixel* s, TPixel* d, size_t w, size_t p)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i up = Load4(s + p - w), left = Load4(s + p - 1), right = Load4(s + p + 1), down = Load4(s + p + w);
-    auto sum = [](__m128i a, __m128i b, __m128i c, __m128i e) {
-        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(a, b), _mm_add_epi16(c, e)), 2);
-    };
-    const __m128i lo = sum(_mm_unpacklo_epi8(up, zero), _mm_unpacklo_epi8(left, zero), _mm_unpacklo_epi8(right, zero),
-                           _mm_unpacklo_epi8(down, zero));
-    const __m128i hi = sum(_mm_unpackhi_epi8(up, zero), _mm_unpackhi_epi8(left, zero), _mm_unpackhi_epi8(right, zero),
-                           _mm_unpackhi_epi8(down, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + p), _mm_packus_epi16(lo, hi));
-}
-
-void AverageOfFourPacked(const TPixel* s, TPixel* d, size_t w, size_t p)
-{
-    const __m128i upLeft = _mm_avg_epu8(Load4(s + p - w), Load4(s + p - 1));
-    const __m128i rightDown = _mm_avg_epu8(Load4(s + p + 1), Load4(s + p + w));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + p), _mm_avg_epu8(upLeft, rightDown));
-}
-
-#elif defined(LUMENFALL_PACKED_NEON)
-
-inline uint8x16_t Load4(const TPixel* p) { return vld1q_u8(reinterpret_cast<const uint8_t*>(p)); }
-
-void MeanOfFourPacked(const TPixel* s, TPixel* d, size_t w, size_t p)
-{
-    const uint8x16_t up = Load4(s + p - w), left = Load4(s + p - 1), right = Load4(s + p + 1), down = Load4(s + p + w);
-    const uint16x8_t lo = vaddq_u16(vaddl_u8(vget_low_u8(up), vget_low_u8(left)),
-                                    vaddl_u8(vget_low_u8(right), vget_low_u8(down)));
-    const uint16x8_t hi = vaddq_u16(vaddl_u8(vget_high_u8(up), vget_high_u8(left)),
-                                    vaddl_u8(vget_high_u8(right), vget_high_u8(down)));
-    vst1q_u8(reinterpret_cast<uint8_t*>(d + p), vcombine_u8(vshrn_n_u16(lo, 2), vshrn_n_u16(hi, 2)));
-}
-
-void AverageOfFourPacked(const TPixel* s, TPixel* d, size_t w, size_t p)
-{
-    const uint8x16_t upLeft = vrhaddq_u8(Load4(s + p - w), Load4(s + p - 1));
-    const uint8x16_t rightDown = vrhaddq_u8(Load4(s + p + 1), Load4(s + p + w));
-    vst1q_u8(reinterpret_cast<uint8_t*>(d + p), vrhaddq_u8(upLeft, rightDown));
-}
-
-#else
-
-void MeanOfFourPacked(const TPixel* s, TPixel* d, size_t w, size_t p)
-{
-    for (size_t q = p; q < p + 4; ++q)
-        d[q] = MeanOfFour(s[q - w], s[q - 1], s[q + 1], s[q + w]);
-}
-
-void AverageOfFourPacked(const TPixel* s, TPixel* d, size_t w, size_t p)
-{
-    for (size_t q = p; q < p + 4; ++q)
-        d[q] = AverageOfFour(s[q - w], s[q - 1], s[q + 1], s[q + w]);
-}
-
-#endif
-
-// Pixels begin .. end - 1 of the array read as one long line; every neighbour index stays
-// inside the source since begin >= w and end <= n - w.
-template <TScalarSmooth Scalar, TPackedSmooth Packed>
-void SmoothRange(const TPixel* s, TPixel* d, size_t w, size_t n, size_t begin, size_t end)
-{
-    size_t p = begin;
-    if constexpr (Packed != nullptr) {
-        for (; p + kSmoothStride <= end; p += kSmoothStride) {
-            PrefetchLowerRow(s, w, n, p);
-            for (size_t q = p; q < p + kSmoothStride; q += 4)
-                Packed(s, d, w, q);
-        }
-    }
-    for (; p < end; ++p)
-        d[p] = Scalar(s[p - w], s[p - 1], s[p + 1], s[p + w]);
-}
-
-#if defined(LUMENFALL_PACKED_SSE2) && defined(__GNUC__)
-#define LUMENFALL_PACKED_AVX2 1
-
-// The packed paths again, eight pixels per instruction; chosen at run time, so only these
-// functions may use AVX2.
-__attribute__((target("avx2"))) inline __m256i Load8(const TPixel* p)
-{
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-// A quarter of the sum of four vectors of 16-bit lanes.
-__attribute__((target("avx2"))) inline __m256i QuarterSum(__m256i a, __m256i b, __m256i c, __m256i e)
-{
-    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(a, b), _mm256_add_epi16(c, e)), 2);
-}
-
-// Unpacking and packing work within each 128-bit half, so the pixels keep their order.
-__attribute__((target("avx2"))) inline __m256i MeanOfFour8(__m256i up, __m256i left, __m256i right, __m256i down)
-{
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i lo = QuarterSum(_mm256_unpacklo_epi8(up, zero), _mm256_unpacklo_epi8(left, zero),
-                                  _mm256_unpacklo_epi8(right, zero), _mm256_unpacklo_epi8(down, zero));
-    const __m256i hi = QuarterSum(_mm256_unpackhi_epi8(up, zero), _mm256_unpackhi_epi8(left, zero),
-                                  _mm256_unpackhi_epi8(right, zero), _mm256_unpackhi_epi8(down, zero));
-    return _mm256_packus_epi16(lo, hi);
-}
-
-__attribute__((target("avx2"))) inline __m256i AverageOfFour8(__m256i up, __m256i left, __m256i right, __m256i down)
-{
-    return _mm256_avg_epu8(_mm256_avg_epu8(up, left), _mm256_avg_epu8(right, down));
-}
-
-template <bool Average>
-__attribute__((target("avx2"))) void SmoothRangeAVX2(const TPixel* s, TPixel* d, size_t w, size_t n, size_t begin,
-                                                     size_t end)
-{
-    size_t p = begin;
-    for (; p + kSmoothStride <= end; p += kSmoothStride) {
-        PrefetchLowerRow(s, w, n, p);
-        for (size_t q = p; q < p + kSmoothStride; q += 8) {
-            const __m256i up = Load8(s + q - w), left = Load8(s + q - 1), right = Load8(s + q + 1),
-                          down = Load8(s + q + w);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + q),
-                                Average ? AverageOfFour8(up, left, right, down) : MeanOfFour8(up, left, right, down));
-        }
-    }
-    SmoothRange<Average ? AverageOfFour : MeanOfFour, nullptr>(s, d, w, n, p, end);
-}
-
-#endif
-
-TSmoothRange ChosenSmoothing()
-{
-#if defined(LUMENFALL_PACKED_AVX2)
-    if (HasAVX2 && (Has3DNow || HasMMX))
-        return Has3DNow ? SmoothRangeAVX2<true> : SmoothRangeAVX2<false>;
-#endif
-    if (Has3DNow)
-        return SmoothRange<AverageOfFour, AverageOfFourPacked>;
-    if (HasMMX)
-        return SmoothRange<MeanOfFour, MeanOfFourPacked>;
-    return SmoothRange<MeanOfFour, nullptr>;
-}
-
 // The faded smoothing goes through the destination in blocks small enough to stay in the
 // first-level cache from smoothing to fading. A multiple of the packed stride, so that every
 // block starts on a cache line, as the packed fade needs.
@@ -262,60 +78,128 @@ constexpr size_t kFadeBlock = 4096;
 
 // ---- translation ---------------------------------------------------------------------
 
-// The scattered loads of a wave map miss the cache; asking for their lines this many pixels
-// early keeps enough of them in flight.
-constexpr size_t kPrefetchAhead = 256;
+// A map goes through its picture in bands of rows small enough to stay in the first- and
+// second-level caches until they are smoothed; the window keeps the last rows mapped for
+// those that wait for their smoothing while rows still to map read their source row.
+constexpr size_t kBandBytes = 16 * 1024;
+constexpr size_t kWindowBytes = 4096 * 1024;
 
-// How many destination pixels share one software prefetch of their source (0: none). Long
-// runs of neighbouring entries (identity, zoom) are followed by the processor's own
-// prefetcher. A map that leaves its run every few dozen pixels (an overlay zoom, whose source
-// row drifts along each destination row) would wait for memory at every jump: a prefetch
-// for every fourth pixel lands in each run. A map that leaves it every few pixels (a wave
-// shift) needs one for every pixel.
-size_t PrefetchSpacing(std::span<const int32_t> map)
-{
-    constexpr int64_t kPixelsPerLine = 16;
-    size_t jumps = 0;
-    for (size_t k = 1; k < map.size(); ++k)
-        jumps += std::abs(int64_t(map[k]) - map[k - 1]) > kPixelsPerLine;
-    if (jumps * 16 > map.size())
-        return 1;
-    return jumps * 512 > map.size() ? 4 : 0;
-}
-
-// dst[k] := src[map[k]], prefetching the source of every Spacing-th pixel. The destination
-// goes out with streaming stores, which spare reading every destination line in before it is
+// dst := src, count pixels, with streaming stores where dst allows: the rows of a mapped
+// picture are not read again soon, and streaming spares reading every line in before it is
 // overwritten.
-template <size_t Spacing>
-void CopyThroughMap(const TPixel* src, TPixel* dst, const int32_t* map, size_t n)
+void StreamPixels(TPixel* dst, const TPixel* src, size_t count)
 {
     size_t k = 0;
 #if defined(LUMENFALL_PACKED_SSE2)
-    if (reinterpret_cast<uintptr_t>(dst) % sizeof(__m128i) == 0) {
-        for (; k + kPrefetchAhead + 4 <= n; k += 4) {
-            if constexpr (Spacing != 0) {
-                for (size_t q = 0; q < 4; q += Spacing)
-                    __builtin_prefetch(src + map[k + kPrefetchAhead + q]);
-            }
-            const int32_t* m = map + k;
-            const __m128i four = _mm_setr_epi32(int32_t(src[m[0]]), int32_t(src[m[1]]), int32_t(src[m[2]]),
-                                                int32_t(src[m[3]]));
-            _mm_stream_si128(reinterpret_cast<__m128i*>(dst + k), four);
-        }
-        _mm_sfence();
-    }
+    for (; k < count && reinterpret_cast<uintptr_t>(dst + k) % sizeof(__m128i) != 0; ++k)
+        dst[k] = src[k];
+    for (; k + 4 <= count; k += 4)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + k),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k)));
 #endif
-    for (; k < n; ++k) {
-        if constexpr (Spacing != 0) {
-            if (k % Spacing == 0 && k + kPrefetchAhead < n)
-                __builtin_prefetch(src + map[k + kPrefetchAhead]);
-        }
-        dst[k] = src[map[k]];
+    std::memcpy(dst + k, src + k, (count - k) * sizeof(TPixel));
+}
+
+void EndStreaming()
+{
+#if defined(LUMENFALL_PACKED_SSE2)
+    _mm_sfence();
+#endif
+}
+
+// The mirrored source index of (sourceX, sourceY) in a map of w x h.
+int32_t ReflectedIndex(int32_t sourceX, int32_t sourceY, int32_t w, int32_t h)
+{
+    return Reflect(sourceX, 0, w - 1) + Reflect(sourceY, 0, h - 1) * w;
+}
+
+// Whole pixels of a shift table as integers, and whether float(v) + table[v] is exact for
+// every position v of a side of n (it then equals v + the integer).
+bool WholeShifts(const std::vector<float>& table, int32_t n, std::vector<int32_t>& whole)
+{
+    constexpr float kExact = 8388608.0f; // 2^23: sums with any position stay exact
+    whole.resize(table.size());
+    for (size_t k = 0; k < table.size(); ++k) {
+        if (!(std::fabs(table[k]) < kExact - float(n)))
+            return false;
+        whole[k] = int32_t(table[k]);
     }
+    return true;
 }
 
 // Wraps at 16 bits like the height fields' integer type.
 inline int16_t AddWrapped(int16_t h, int32_t delta) { return int16_t(uint16_t(uint32_t(h) + uint32_t(delta))); }
+
+// One mapped frame on its way: the map's source, which receives the smoothed picture, and
+// its destination, which keeps the mapped one. The ring holds the last slots rows mapped,
+// row r in slot r % slots; the two slots after the last repeat the first two, so that any
+// three rows that follow each other also lie together.
+struct TBand {
+    TPixel* source;
+    TPixel* dest;
+    size_t w;
+    int32_t height;
+    TSmoothRange smooth;
+    uint8_t fadeLevel;
+    TPixel* ring;
+    int32_t slots;
+    // Rows 0 .. mapped - 1 are in dest; the source is faded up to pixel faded.
+    int32_t mapped = 0;
+    size_t faded = 0;
+
+    TPixel* Slot(int32_t slot) const { return ring + size_t(slot) * w; }
+};
+
+// Maps rows first .. last - 1 into the ring and on into dest.
+void MapRows(const TMapTable& table, TBand& band, int32_t first, int32_t last)
+{
+    const size_t w = band.w;
+    for (int32_t row = first; row < last;) {
+        const int32_t slot = row % band.slots;
+        const int32_t count = std::min(last - row, band.slots - slot);
+        TPixel* rows = band.Slot(slot);
+        table.GatherRows(band.source, rows, row, row + count);
+        StreamPixels(band.dest + size_t(row) * w, rows, size_t(count) * w);
+        if (slot < 2)
+            std::memcpy(band.Slot(band.slots + slot), rows, size_t(std::min(count, 2 - slot)) * w * sizeof(TPixel));
+        row += count;
+    }
+    band.mapped = last;
+}
+
+// Source rows first .. last - 1 take the smoothed mapped picture and the fade; rows 0 and
+// height - 1 become black.
+void SmoothBack(TBand& band, int32_t first, int32_t last)
+{
+    const size_t w = band.w;
+    if (first == 0) {
+        std::memset(band.source, 0, w * sizeof(TPixel));
+        first = 1;
+    }
+    const int32_t end = last == band.height ? band.height - 1 : last;
+    // Rows first - 1 .. end are read: from the ring where it still holds them.
+    auto smooth = [&](const TPixel* above, int32_t from, int32_t to) {
+        band.smooth(above, band.source + size_t(from - 1) * w, w, size_t(to - from + 2) * w, w,
+                    size_t(to - from + 1) * w);
+    };
+    const int32_t inRing = std::clamp(band.mapped - band.slots + 1, first, std::max(first, end));
+    if (first < inRing)
+        smooth(band.dest + size_t(first - 1) * w, first, inRing);
+    for (int32_t from = inRing; from < end;) {
+        const int32_t slot = (from - 1) % band.slots;
+        const int32_t to = std::min(end, from + band.slots - slot);
+        smooth(band.Slot(slot), from, to);
+        from = to;
+    }
+    if (last == band.height)
+        std::memset(band.source + size_t(band.height - 1) * w, 0, w * sizeof(TPixel));
+    // Whole groups of four pixels, as the packed fade takes them.
+    const size_t fadeEnd = last == band.height ? size_t(band.height) * w : (size_t(last) * w) & ~size_t(3);
+    if (fadeEnd > band.faded) {
+        FadePixels(band.source + band.faded, int64_t(fadeEnd - band.faded), band.fadeLevel);
+        band.faded = fadeEnd;
+    }
+}
 
 } // namespace
 
@@ -383,9 +267,13 @@ void TMonadicFilter::CheckRastersFit(const char* operation) const
 
 TTranslationMap::TTranslationMap(int32_t width, int32_t height) : TMonadicFilter("TTranslationMap", width, height)
 {
-    map_.resize(size_t(builtWidth_) * size_t(builtHeight_));
-    for (size_t k = 0; k < map_.size(); ++k)
-        map_[k] = int32_t(k);
+    table_.Reset(builtWidth_, builtHeight_);
+    if (builtWidth_ == 0 || builtHeight_ == 0)
+        return;
+    const size_t rowBytes = size_t(builtWidth_) * sizeof(TPixel);
+    bandRows_ = std::clamp(int32_t(kBandBytes / rowBytes), 1, builtHeight_);
+    windowRows_ = std::clamp(int32_t(kWindowBytes / rowBytes), bandRows_, builtHeight_);
+    window_.resize(size_t(windowRows_ + 2) * size_t(builtWidth_));
 }
 
 void TTranslationMap::SetEntry(int32_t x, int32_t y, int32_t sourceX, int32_t sourceY)
@@ -394,65 +282,124 @@ void TTranslationMap::SetEntry(int32_t x, int32_t y, int32_t sourceX, int32_t so
         throw EGfxFilterException("TTranslationMap.SetEntry : Position (" + std::to_string(x) + ", " +
                                   std::to_string(y) + ") is outside the map of " +
                                   SizeText(builtWidth_, builtHeight_) + " pixels");
-    prefetchKnown_ = false;
-    sourceX = Reflect(sourceX, 0, builtWidth_ - 1);
-    sourceY = Reflect(sourceY, 0, builtHeight_ - 1);
-    map_[size_t(x) + size_t(y) * size_t(builtWidth_)] = sourceX + sourceY * builtWidth_;
+    table_.Set(x, y, ReflectedIndex(sourceX, sourceY, builtWidth_, builtHeight_));
 }
 
 void TTranslationMap::BuildShiftMap(const TSinMagicParams& params)
 {
-    const std::vector<float> dx = ShiftTable(params[smrAmplitudesX], params[smrFrequenciesX], builtWidth_);
-    const std::vector<float> dy = ShiftTable(params[smrAmplitudesY], params[smrFrequenciesY], builtHeight_);
-    for (int32_t j = 0; j < builtHeight_; ++j)
-        for (int32_t i = 0; i < builtWidth_; ++i)
-            SetEntry(i, j, TruncToInt(float(i) + dy[size_t(j)]), TruncToInt(float(j) + dx[size_t(i)]));
+    const int32_t w = builtWidth_, h = builtHeight_;
+    const std::vector<float> dx = ShiftTable(params[smrAmplitudesX], params[smrFrequenciesX], w);
+    const std::vector<float> dy = ShiftTable(params[smrAmplitudesY], params[smrFrequenciesY], h);
+    auto entry = [&](int32_t i, int32_t j) {
+        return ReflectedIndex(TruncToInt(float(i) + dy[size_t(j)]), TruncToInt(float(j) + dx[size_t(i)]), w, h);
+    };
+    // Away from the edges pixel (i, j) reads (i + DY[j]) + (j + DX[i])·w: a row part
+    // j·w + DY[j] plus a column part i + DX[i]·w. A row is inner where no column's shift
+    // leaves the picture; its inner columns are those whose shifted column stays inside.
+    std::vector<int32_t> columnShift, rowShift;
+    std::vector<std::pair<int32_t, int32_t>> inner(size_t(h), {0, 0});
+    std::vector<int32_t> columnParts(size_t(w), 0), rowParts(size_t(h), 0);
+    if (w > 0 && WholeShifts(dx, h, columnShift) && WholeShifts(dy, w, rowShift)) {
+        const auto [lowest, highest] = std::minmax_element(columnShift.begin(), columnShift.end());
+        const bool anyInner = int64_t(*highest) - *lowest < h;
+        for (int32_t i = 0; i < w && anyInner; ++i)
+            columnParts[size_t(i)] = i + columnShift[size_t(i)] * w;
+        for (int32_t j = 0; j < h && anyInner; ++j) {
+            const int32_t shift = rowShift[size_t(j)];
+            rowParts[size_t(j)] = j * w + shift;
+            if (j + *lowest >= 0 && j + *highest < h) {
+                const int32_t begin = int32_t(std::clamp<int64_t>(-int64_t(shift), 0, w));
+                const int32_t end = int32_t(std::clamp<int64_t>(int64_t(w) - shift, 0, w));
+                inner[size_t(j)] = begin < end ? std::pair{begin, end} : std::pair{0, 0};
+            }
+        }
+    }
+    table_.SetSeparable(std::move(columnParts), std::move(rowParts), inner, entry);
 }
 
 void TTranslationMap::BuildZoomMap(const TSinMagicParams& params, int32_t centerX, int32_t centerY, bool overlay)
 {
-    const std::vector<float> zx = ZoomTable(params[smrAmplitudesX], params[smrFrequenciesX], builtWidth_);
-    const std::vector<float> zy = ZoomTable(params[smrAmplitudesY], params[smrFrequenciesY], builtHeight_);
-    for (int32_t j = 0; j < builtHeight_; ++j) {
-        for (int32_t i = 0; i < builtWidth_; ++i) {
-            const float tx = overlay ? 1.0f - (zx[size_t(i)] + zy[size_t(j)]) / 2.0f : 1.0f - zx[size_t(i)];
-            const float ty = overlay ? tx : 1.0f - zy[size_t(j)];
-            SetEntry(i, j, Lerp(centerX, i, tx), Lerp(centerY, j, ty));
-        }
+    const int32_t w = builtWidth_, h = builtHeight_;
+    const std::vector<float> zx = ZoomTable(params[smrAmplitudesX], params[smrFrequenciesX], w);
+    const std::vector<float> zy = ZoomTable(params[smrAmplitudesY], params[smrFrequenciesY], h);
+    if (overlay) {
+        table_.SetEvery([&](int32_t i, int32_t j) {
+            const float t = 1.0f - (zx[size_t(i)] + zy[size_t(j)]) / 2.0f;
+            return ReflectedIndex(Lerp(centerX, i, t), Lerp(centerY, j, t), w, h);
+        });
+        return;
     }
+    // Each axis on its own: the column comes from the column alone, the row from the row.
+    std::vector<int32_t> columnParts(static_cast<size_t>(w)), rowParts(static_cast<size_t>(h));
+    for (int32_t i = 0; i < w; ++i)
+        columnParts[size_t(i)] = Reflect(Lerp(centerX, i, 1.0f - zx[size_t(i)]), 0, w - 1);
+    for (int32_t j = 0; j < h; ++j)
+        rowParts[size_t(j)] = Reflect(Lerp(centerY, j, 1.0f - zy[size_t(j)]), 0, h - 1) * w;
+    const std::vector<std::pair<int32_t, int32_t>> inner(size_t(h), {0, w});
+    table_.SetSeparable(std::move(columnParts), std::move(rowParts), inner, [](int32_t, int32_t) { return 0; });
 }
 
 void TTranslationMap::BuildCombinedMap(const TSinMagicParams& shiftParams, const TSinMagicParams& zoomParams,
                                        int32_t centerX, int32_t centerY)
 {
-    const std::vector<float> dx = ShiftTable(shiftParams[smrAmplitudesX], shiftParams[smrFrequenciesX], builtWidth_);
-    const std::vector<float> dy = ShiftTable(shiftParams[smrAmplitudesY], shiftParams[smrFrequenciesY], builtHeight_);
-    const std::vector<float> zx = ZoomTable(zoomParams[smrAmplitudesX], zoomParams[smrFrequenciesX], builtWidth_);
-    const std::vector<float> zy = ZoomTable(zoomParams[smrAmplitudesY], zoomParams[smrFrequenciesY], builtHeight_);
-    for (int32_t j = 0; j < builtHeight_; ++j) {
-        for (int32_t i = 0; i < builtWidth_; ++i) {
-            const float t = 1.0f - (zx[size_t(i)] + zy[size_t(j)]) / 2.0f;
-            SetEntry(i, j, Lerp(centerX, TruncToInt(float(i) + dy[size_t(j)]), t),
-                     Lerp(centerY, TruncToInt(float(j) + dx[size_t(i)]), t));
-        }
-    }
+    const int32_t w = builtWidth_, h = builtHeight_;
+    const std::vector<float> dx = ShiftTable(shiftParams[smrAmplitudesX], shiftParams[smrFrequenciesX], w);
+    const std::vector<float> dy = ShiftTable(shiftParams[smrAmplitudesY], shiftParams[smrFrequenciesY], h);
+    const std::vector<float> zx = ZoomTable(zoomParams[smrAmplitudesX], zoomParams[smrFrequenciesX], w);
+    const std::vector<float> zy = ZoomTable(zoomParams[smrAmplitudesY], zoomParams[smrFrequenciesY], h);
+    table_.SetEvery([&](int32_t i, int32_t j) {
+        const float t = 1.0f - (zx[size_t(i)] + zy[size_t(j)]) / 2.0f;
+        return ReflectedIndex(Lerp(centerX, TruncToInt(float(i) + dy[size_t(j)]), t),
+                              Lerp(centerY, TruncToInt(float(j) + dx[size_t(i)]), t), w, h);
+    });
+}
+
+std::vector<int32_t> TTranslationMap::Entries() const
+{
+    std::vector<int32_t> entries(size_t(builtWidth_) * size_t(builtHeight_));
+    for (int32_t j = 0; j < builtHeight_; ++j)
+        table_.RowEntries(j, entries.data() + size_t(j) * size_t(builtWidth_));
+    return entries;
 }
 
 void TTranslationMap::Apply()
 {
     CheckRastersFit("TTranslationMap.Apply");
-    if (!prefetchKnown_) {
-        prefetchSpacing_ = PrefetchSpacing(map_);
-        prefetchKnown_ = true;
-    }
+    table_.Prepare();
     const TPixel* src = source_->Bits();
     TPixel* dst = dest_->Bits();
-    if (prefetchSpacing_ == 1)
-        CopyThroughMap<1>(src, dst, map_.data(), map_.size());
-    else if (prefetchSpacing_ == 4)
-        CopyThroughMap<4>(src, dst, map_.data(), map_.size());
-    else
-        CopyThroughMap<0>(src, dst, map_.data(), map_.size());
+    const size_t w = size_t(width_);
+    for (int32_t j = 0; j < height_; j += bandRows_) {
+        const int32_t last = std::min(height_, j + bandRows_);
+        table_.GatherRows(src, window_.data(), j, last);
+        StreamPixels(dst + size_t(j) * w, window_.data(), size_t(last - j) * w);
+    }
+    EndStreaming();
+}
+
+void TTranslationMap::ExecuteAndSmoothBack(TDIBRaster& source, TDIBRaster& dest, uint8_t fadeLevel)
+{
+    SetSource(source);
+    SetDest(dest);
+    CheckRastersFit("TTranslationMap.Apply");
+    if (width_ == 0 || height_ == 0)
+        return;
+    table_.Prepare();
+    TBand band{source_->Bits(), dest_->Bits(), size_t(width_), height_, ChosenSmoothing(),
+               fadeLevel,           window_.data(), windowRows_};
+    // Rows are mapped top to bottom, a band at a time. Source row r takes its smoothed pixels
+    // once rows r - 1 .. r + 1 are mapped and no row still to map reads it.
+    int32_t done = 0;
+    while (band.mapped < height_) {
+        MapRows(table_, band, band.mapped, std::min(height_, band.mapped + bandRows_));
+        const int32_t next = band.mapped;
+        const int32_t ready = next == height_ ? height_ : std::min(next - 1, table_.LowestSourceRowFrom(next));
+        if (ready > done) {
+            SmoothBack(band, done, ready);
+            done = ready;
+        }
+    }
+    EndStreaming();
 }
 
 // ---- TFastSmooth ---------------------------------------------------------------------

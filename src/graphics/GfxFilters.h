@@ -8,6 +8,7 @@
 // neighbours that were already overwritten or touching memory outside a raster.
 
 #include "graphics/GfxTool.h"
+#include "graphics/MapTable.h"
 
 #include <array>
 #include <cstdint>
@@ -92,16 +93,21 @@ public:
                           int32_t centerY);
 
     void Apply() override;
+    // Execute(source, dest) followed by the smoothing of dest back into source and source's
+    // Fade(fadeLevel), as TFastSmooth::ExecuteFaded(dest, source, fadeLevel) does, in one
+    // pass: each band of rows is smoothed and faded while it is still in the cache. Both
+    // rasters end with the pixels of the three steps.
+    void ExecuteAndSmoothBack(TDIBRaster& source, TDIBRaster& dest, uint8_t fadeLevel);
 
     // Row-major source indices, one per destination pixel.
-    std::span<const int32_t> Entries() const { return map_; }
+    std::vector<int32_t> Entries() const;
 
 private:
-    std::vector<int32_t, TLargeArrayAllocator<int32_t>> map_;
-    // How many pixels share one software prefetch of their source (0: none), worked out from
-    // how often the entries jump about by the first Apply after the map changed.
-    bool prefetchKnown_ = false;
-    size_t prefetchSpacing_ = 0;
+    TMapTable table_;
+    // Rows per band, and the scratch rows that hold the bands until they are smoothed.
+    int32_t bandRows_ = 0;
+    int32_t windowRows_ = 0;
+    std::vector<TPixel, TLargeArrayAllocator<TPixel>> window_;
 };
 
 // Each pixel becomes the mean of its upper, left, right and lower neighbours (the pixel

@@ -109,9 +109,25 @@ public:
         return painter;
     }
 
+    // The text as UTF-16 in a buffer kept between calls: ASCII, as the overlay's texts are,
+    // is widened in place without allocating once the buffer has grown to fit.
+    const QString& Text(std::string_view utf8)
+    {
+        if (!std::all_of(utf8.begin(), utf8.end(), [](char c) { return uint8_t(c) < 0x80; })) {
+            text = ToQString(utf8);
+            return text;
+        }
+        text.resize(qsizetype(utf8.size()));
+        QChar* out = text.data();
+        for (size_t k = 0; k < utf8.size(); ++k)
+            out[k] = QLatin1Char(utf8[k]);
+        return text;
+    }
+
     QImage& target;
     QPainter painter;
     QFont font;
+    QString text;
 };
 
 TCanvas::TCanvas(QImage& target) : impl_(std::make_unique<Impl>(target)) { SetFont(font_); }
@@ -164,7 +180,7 @@ void TCanvas::TextOut(int32_t x, int32_t y, std::string_view text)
 {
     if (impl_->target.isNull())
         return;
-    DrawText(impl_->Painter(), impl_->font, font_, brushColor_, brushStyle_, x, y, ToQString(text));
+    DrawText(impl_->Painter(), impl_->font, font_, brushColor_, brushStyle_, x, y, impl_->Text(text));
 }
 
 void TCanvas::TextOut(int32_t x, int32_t y, char32_t ch)

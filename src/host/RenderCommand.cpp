@@ -6,6 +6,10 @@
 #include "util/AsciiCase.h"
 #include "util/AtomicFile.h"
 
+#include "host/FrameEncoder.h"
+#include "host/PngEncoder.h"
+#include "host/Y4mWriter.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
@@ -19,6 +23,7 @@
 #include <fstream>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -86,82 +91,25 @@ void CheckOutput(const std::string& output, TOutputKind kind)
         throw std::runtime_error("cannot write '" + output + "': " + ErrnoText(errno));
 }
 
-// YUV4MPEG2 with full-range BT.601 colours and 4:2:0 chroma, which ffmpeg and mpv play.
-class TY4mWriter {
-public:
-    TY4mWriter(const std::string& fileName, int32_t width, int32_t height, int32_t intervalMs)
-        : out_(fileName, std::ios::binary), width_(width), height_(height)
-    {
-        if (!out_)
-            throw std::runtime_error("cannot write '" + fileName + "'");
-        out_ << "YUV4MPEG2 W" << width << " H" << height << " F1000:" << intervalMs << " Ip A1:1 C420jpeg XCOLORRANGE=FULL\n";
-        luma_.resize(size_t(width) * height);
-        chroma_.resize(size_t((width + 1) / 2) * ((height + 1) / 2) * 2);
-    }
-
-    void Write(const QImage& frame)
-    {
-        const int32_t cw = (width_ + 1) / 2, ch = (height_ + 1) / 2;
-        uint8_t* u = chroma_.data();
-        uint8_t* v = u + size_t(cw) * ch;
-        for (int32_t y = 0; y < height_; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(frame.constScanLine(y));
-            for (int32_t x = 0; x < width_; ++x) {
-                const int32_t r = (row[x] >> 16) & 0xFF, g = (row[x] >> 8) & 0xFF, b = row[x] & 0xFF;
-                luma_[size_t(y) * width_ + x] = uint8_t((77 * r + 150 * g + 29 * b + 128) >> 8);
-            }
-        }
-        for (int32_t y = 0; y < ch; ++y) {
-            for (int32_t x = 0; x < cw; ++x) {
-                int32_t r = 0, g = 0, b = 0, n = 0;
-                for (int32_t dy = 0; dy < 2 && 2 * y + dy < height_; ++dy) {
-                    const auto* row = reinterpret_cast<const uint32_t*>(frame.constScanLine(2 * y + dy));
-                    for (int32_t dx = 0; dx < 2 && 2 * x + dx < width_; ++dx, ++n) {
-                        const uint32_t p = row[2 * x + dx];
-                        r += (p >> 16) & 0xFF;
-                        g += (p >> 8) & 0xFF;
-                        b += p & 0xFF;
-                    }
-                }
-                r /= n, g /= n, b /= n;
-                u[size_t(y) * cw + x] = uint8_t(std::clamp((-43 * r - 85 * g + 128 * b + 128) / 256 + 128, 0, 255));
-                v[size_t(y) * cw + x] = uint8_t(std::clamp((128 * r - 107 * g - 21 * b + 128) / 256 + 128, 0, 255));
-            }
-        }
-        out_ << "FRAME\n";
-        out_.write(reinterpret_cast<const char*>(luma_.data()), std::streamsize(luma_.size()));
-        out_.write(reinterpret_cast<const char*>(chroma_.data()), std::streamsize(chroma_.size()));
-        if (!out_)
-            throw std::runtime_error("writing the video failed: " + ErrnoText(errno));
-    }
-
-    // The last frames sit in the stream's buffer until here.
-    void Finish()
-    {
-        out_.flush();
-        if (!out_)
-            throw std::runtime_error("writing the video failed: " + ErrnoText(errno));
-        out_.close();
-        if (!out_)
-            throw std::runtime_error("closing the video failed: " + ErrnoText(errno));
-    }
-
-private:
-    std::ofstream out_;
-    int32_t width_, height_;
-    std::vector<uint8_t> luma_, chroma_;
-};
-
-// Encoded in memory and written whole, so that a failed write never leaves half a picture.
-void SaveFrame(const QImage& frame, const std::string& fileName)
+// A frame's file, written whole through a temporary file, so that a failed write never
+// leaves half a picture.
+void WriteFile(const std::string& fileName, const QByteArray& bytes)
 {
-    const char* format = EndsWithNoCase(fileName, ".bmp") ? "BMP" : "PNG";
+    WriteFileAtomically(fileName, std::string_view(bytes.constData(), size_t(bytes.size())));
+}
+
+void SaveFrame(const QImage& frame, const std::string& fileName, int32_t compression)
+{
+    if (!EndsWithNoCase(fileName, ".bmp")) {
+        WriteFile(fileName, EncodePng(frame, compression));
+        return;
+    }
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
-    if (!frame.save(&buffer, format))
+    if (!frame.save(&buffer, "BMP"))
         throw std::runtime_error("cannot encode '" + fileName + "'");
-    WriteFileAtomically(fileName, std::string_view(encoded.constData(), size_t(encoded.size())));
+    WriteFile(fileName, encoded);
 }
 
 std::string FrameFileName(const std::string& folder, int32_t frame)
@@ -171,38 +119,65 @@ std::string FrameFileName(const std::string& folder, int32_t frame)
     return (fs::path(folder) / name).string();
 }
 
-// "frames done, frames per second, time left" on one line of a terminal.
+// "frames done, frames per second, time left": on a terminal one line kept up to date, else
+// a line at every tenth of the frames.
 class TProgress {
 public:
-    explicit TProgress(int32_t total) : total_(total), start_(std::chrono::steady_clock::now()), shown_(isatty(2)) {}
+    TProgress(int32_t total, bool quiet)
+        : total_(total), start_(std::chrono::steady_clock::now()), terminal_(isatty(2)), quiet_(quiet)
+    {
+    }
     ~TProgress()
     {
-        if (shown_)
+        if (terminal_ && !quiet_ && shown_ > 0)
             std::fputc('\n', stderr);
     }
     void Update(int32_t done)
     {
-        if (!shown_)
+        if (quiet_ || done <= shown_)
             return;
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        const int32_t tenth = int32_t(int64_t(done) * 10 / total_);
+        if (!terminal_ && tenth == int32_t(int64_t(shown_) * 10 / total_))
+            return;
+        shown_ = done;
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
         const double rate = seconds > 0 ? done / seconds : 0;
         const double left = rate > 0 ? (total_ - done) / rate : 0;
-        std::fprintf(stderr, "\rframe %d/%d, %.1f frames/s, %.0f s left   ", done, total_, rate, left);
+        if (terminal_)
+            std::fprintf(stderr, "\rframe %d/%d, %.1f frames/s, %.0f s left   ", done, total_, rate, left);
+        else
+            std::fprintf(stderr, "lumenfall --render: frame %d/%d (%d %%), %.1f frames/s, %.0f s left\n", done,
+                         total_, tenth * 10, rate, left);
         std::fflush(stderr);
     }
 
 private:
     int32_t total_;
     std::chrono::steady_clock::time_point start_;
-    bool shown_;
+    bool terminal_;
+    bool quiet_;
+    int32_t shown_ = 0;
 };
+
+// A video longer than this much show time announces its size first.
+constexpr int64_t kLongVideoMs = 10000;
+
+std::string ByteText(int64_t bytes)
+{
+    char text[32];
+    if (bytes >= (int64_t(1) << 30))
+        std::snprintf(text, sizeof text, "%.1f GiB", double(bytes) / double(int64_t(1) << 30));
+    else
+        std::snprintf(text, sizeof text, "%.1f MiB", double(bytes) / double(1 << 20));
+    return text;
+}
 
 } // namespace
 
 std::string RenderUsage()
 {
     return "usage: lumenfall --render OUT [--size WxH] [--frames N] [--interval MS] [--seed N]\n"
+           "                        [--png-compression 0..9] [--quiet]\n"
            "\n"
            "Runs the show from the stored settings, as the full-screen saver would on one monitor,\n"
            "with a simulated clock, and writes frames without any display.\n"
@@ -212,6 +187,9 @@ std::string RenderUsage()
            "  --frames N     number of frames (default 1)\n"
            "  --interval MS  simulated milliseconds before each frame (default 21)\n"
            "  --seed N       seed of the random preset choices, 0 to 4294967295 (default: the clock)\n"
+           "  --png-compression L\n"
+           "                 zlib level of PNG frames, 0 (none) to 9 (smallest, slowest); default 1\n"
+           "  --quiet        no progress and no size of the video on stderr, only errors\n"
            "The settings come from the machine and user hives (LUMENFALL_MACHINE_HIVE and\n"
            "LUMENFALL_USER_HIVE select other files).\n";
 }
@@ -238,6 +216,10 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& arguments)
             options.Frames = ParseCount(a, value(), 1, 10000000);
         } else if (a == "--interval") {
             options.IntervalMs = ParseCount(a, value(), 1, 3600000);
+        } else if (a == "--png-compression") {
+            options.PngCompression = ParseCount(a, value(), 0, 9);
+        } else if (a == "--quiet") {
+            options.Quiet = true;
         } else if (a == "--seed") {
             options.Seed = uint32_t(ParseWhole(a, value(), 0, UINT32_MAX));
         } else if (!a.empty() && a[0] == '-') {
@@ -283,27 +265,53 @@ int RunRenderCommand(const std::vector<std::string>& arguments)
             std::fprintf(stderr, "lumenfall --render: %s\n", message.c_str());
 
         const std::vector<TMonitor> monitors{{0, 0, options.Width, options.Height, true}};
+        auto present = [&](QImage& screen) {
+            QPainter painter(&screen);
+            show.PresentFrame(painter, monitors, options.Width, options.Height);
+        };
+        TProgress progress(options.Frames, options.Quiet);
+        if (kind == TOutputKind::Folder) {
+            // The frames are encoded on the other cores while the show renders the next ones.
+            const int32_t workers = int32_t(std::max(1u, std::thread::hardware_concurrency()));
+            TFrameEncoder encoder(
+                options.Width, options.Height, workers,
+                [&options](const QImage& frame) { return EncodePng(frame, options.PngCompression); },
+                [&options](int32_t frame, const QByteArray& bytes) {
+                    WriteFile(FrameFileName(options.Output, frame), bytes);
+                });
+            for (int32_t frame = 1; frame <= options.Frames; ++frame) {
+                now += uint32_t(options.IntervalMs);
+                show.RenderFrame();
+                present(encoder.NextPicture());
+                // Counted when rendered: the encoding is at most a few pictures behind.
+                encoder.Submit(frame);
+                progress.Update(frame);
+            }
+            encoder.Finish();
+            return 0;
+        }
         QImage screen(options.Width, options.Height, QImage::Format_RGB32);
         screen.fill(Qt::black);
         std::optional<TY4mWriter> video;
-        if (kind == TOutputKind::Video)
+        if (kind == TOutputKind::Video) {
             video.emplace(options.Output, options.Width, options.Height, options.IntervalMs);
-        TProgress progress(options.Frames);
+            if (!options.Quiet && int64_t(options.Frames) * options.IntervalMs > kLongVideoMs)
+                std::fprintf(stderr, "lumenfall --render: %d frames of %dx%d into '%s', %s\n", options.Frames,
+                             options.Width, options.Height, options.Output.c_str(),
+                             ByteText(TY4mWriter::FileSize(options.Width, options.Height, options.IntervalMs,
+                                                           options.Frames))
+                                 .c_str());
+        }
         for (int32_t frame = 1; frame <= options.Frames; ++frame) {
             now += uint32_t(options.IntervalMs);
             show.RenderFrame();
-            {
-                QPainter painter(&screen);
-                show.PresentFrame(painter, monitors, options.Width, options.Height);
-            }
-            if (kind == TOutputKind::Folder)
-                SaveFrame(screen, FrameFileName(options.Output, frame));
-            else if (video)
+            present(screen);
+            if (video)
                 video->Write(screen);
             progress.Update(frame);
         }
         if (kind == TOutputKind::Picture)
-            SaveFrame(screen, options.Output);
+            SaveFrame(screen, options.Output, options.PngCompression);
         if (video)
             video->Finish();
         return 0;

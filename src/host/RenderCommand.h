@@ -14,6 +14,10 @@ struct TRenderOptions {
     int32_t Frames = 1;
     int32_t IntervalMs = 21;
     std::optional<uint32_t> Seed;
+    // zlib level of PNG files: fast by default, the picture is the same at every level.
+    int32_t PngCompression = 1;
+    // No progress and no video size on stderr.
+    bool Quiet = false;
 };
 
 // Parses the arguments after "--render"; raises std::invalid_argument with one clear line.

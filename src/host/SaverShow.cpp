@@ -14,7 +14,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -79,6 +78,14 @@ std::vector<TPresentOp> ComposeFrame(const TBlankerSettings& settings, int32_t w
                                      int32_t desktopHeight)
 {
     std::vector<TPresentOp> ops;
+    ComposeFrame(settings, w, h, monitors, desktopWidth, desktopHeight, ops);
+    return ops;
+}
+
+void ComposeFrame(const TBlankerSettings& settings, int32_t w, int32_t h, const std::vector<TMonitor>& monitors,
+                  int32_t desktopWidth, int32_t desktopHeight, std::vector<TPresentOp>& ops)
+{
+    ops.clear();
     const bool stretch = settings.StretchFullScr && settings.OverrideDrawArea;
     for (const TMonitor& m : monitors) {
         const TArea monitor{m.Left, m.Top, m.Width, m.Height};
@@ -111,7 +118,6 @@ std::vector<TPresentOp> ComposeFrame(const TBlankerSettings& settings, int32_t w
         }
         ops.push_back(op);
     }
-    return ops;
 }
 
 std::string FormatFrameRate(double framesPerSecond)
@@ -256,6 +262,7 @@ void TSaverShow::BuildWaveParts()
         raster->Canvas().SetBrushStyle(TBrushStyle::bsSolid);
     }
     surface_ = std::make_unique<TDrawingSurface>(*primaryRaster_, *secondaryRaster_);
+    overlayText_.reserve(256);
     world_->Add(waveSystem_.get());
     BuildTranslationMap();
 }
@@ -495,15 +502,19 @@ void TSaverShow::DrawOverlay()
 {
     TDIBRaster& raster = surface_->Current();
     TCanvas& canvas = raster.Canvas();
+    // The text is put together in a buffer kept from frame to frame.
+    const TSequence* current = controler_->Current();
+    const std::string_view name = current ? std::string_view(current->Name()) : std::string_view();
     if (ShowFPS) {
-        std::string text = FormatFrameRate(controler_->FramesPerSecond()) + " ";
+        overlayText_ = FormatFrameRate(controler_->FramesPerSecond());
+        overlayText_ += ' ';
         if (ShowName)
-            text += CurrentItemName();
-        canvas.TextOut(10, 10, text);
+            overlayText_ += name;
+        canvas.TextOut(10, 10, overlayText_);
         if (controler_->FPSElapsed() > 5000)
             controler_->ResetFPS();
     } else if (ShowName) {
-        canvas.TextOut(10, 10, CurrentItemName());
+        canvas.TextOut(10, 10, name);
     }
     if (messageBlockHeight_ > 0 && (controler_->FrameCount() / kBlinkFrames) % 2 == 0) {
         const int32_t lineHeight = std::abs(kOverlayFontHeight);
@@ -535,12 +546,22 @@ void TSaverShow::PresentFrame(QPainter& painter, const std::vector<TMonitor>& mo
         return;
     // The preset's size: the raster may be a pixel larger after being made even.
     const int32_t w = ActiveWave().Width, h = ActiveWave().Height;
-    for (const TPresentOp& op : ComposeFrame(settings_, w, h, monitors, desktopWidth, desktopHeight)) {
+    ComposeFrame(settings_, w, h, monitors, desktopWidth, desktopHeight, presentOps_);
+    for (const TPresentOp& op : presentOps_) {
         const QRect clip(op.Clip.Left, op.Clip.Top, op.Clip.Width, op.Clip.Height);
-        const QRect dest(op.Dest.Left, op.Dest.Top, op.Dest.Width, op.Dest.Height);
-        // Black around the picture, without painting under it.
-        for (const QRect& border : QRegion(clip).subtracted(QRegion(dest)))
-            painter.fillRect(border, Qt::black);
+        const QRect dest = QRect(op.Dest.Left, op.Dest.Top, op.Dest.Width, op.Dest.Height).intersected(clip);
+        // Black around the picture, without painting under it: the bands above and below
+        // it, then those left and right of it.
+        if (dest.isEmpty()) {
+            painter.fillRect(clip, Qt::black);
+        } else {
+            painter.fillRect(QRect(clip.left(), clip.top(), clip.width(), dest.top() - clip.top()), Qt::black);
+            painter.fillRect(QRect(clip.left(), dest.bottom() + 1, clip.width(), clip.bottom() - dest.bottom()),
+                             Qt::black);
+            painter.fillRect(QRect(clip.left(), dest.top(), dest.left() - clip.left(), dest.height()), Qt::black);
+            painter.fillRect(QRect(dest.right() + 1, dest.top(), clip.right() - dest.right(), dest.height()),
+                             Qt::black);
+        }
         painter.save();
         painter.setClipRect(clip);
         if (op.Stretch)

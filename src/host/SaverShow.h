@@ -68,6 +68,10 @@ struct TPresentOp {
 std::vector<TPresentOp> ComposeFrame(const TBlankerSettings& settings, int32_t rasterWidth, int32_t rasterHeight,
                                      const std::vector<TMonitor>& monitors, int32_t desktopWidth,
                                      int32_t desktopHeight);
+// The same into ops, whose memory is reused from frame to frame.
+void ComposeFrame(const TBlankerSettings& settings, int32_t rasterWidth, int32_t rasterHeight,
+                  const std::vector<TMonitor>& monitors, int32_t desktopWidth, int32_t desktopHeight,
+                  std::vector<TPresentOp>& ops);
 
 // The frame-rate text: two decimals, no leading zero ("47.62", ".50").
 std::string FormatFrameRate(double framesPerSecond);
@@ -180,4 +184,7 @@ private:
     std::vector<std::string> messages_;
     int32_t messageBlockHeight_ = 0;
     std::set<std::string> reportedFailures_;
+    // The overlay's text and the copies onto the monitors, kept from frame to frame.
+    std::string overlayText_;
+    mutable std::vector<TPresentOp> presentOps_;
 };

@@ -1,9 +1,13 @@
 #include "kinds/ParticleWaves.h"
 
+#include "graphics/GfxTool.h"
 #include "util/FastSine.h"
 #include "util/NumericConversion.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <limits>
 #include <cmath>
 #include <new>
 #include <string>
@@ -12,11 +16,14 @@ namespace {
 
 constexpr float D = DegreesPerRadian;
 
-size_t PaddedCount(int32_t count) { return (size_t(std::max(count, 0)) + 3) / 4 * 4; }
+// Padded to whole vectors of the widest path.
+size_t PaddedCount(int32_t count) { return (size_t(std::max(count, 0)) + 7) / 8 * 8; }
 
 // One colour channel's wave for the current Pos.
 struct TColorWave {
     float Frequency;
+    // t * Frequency / D of every particle (padded like the chain).
+    const float* Angles;
     // Pos times the channel's shift.
     float Drift;
     float Amplitude;
@@ -42,20 +49,16 @@ void SumWave(const float* chain, float phase, float frequency, float amplitude, 
 
 // trunc(sin(t * Frequency / D + Drift) * Amplitude + Base); the truncating conversion gives
 // INT32_MIN for NaN and out-of-range values, as TruncToInt does.
-__m128i ColorChannel4(__m128 t, const TColorWave& w)
+__m128i ColorChannel4(size_t k, const TColorWave& w)
 {
-    const __m128 argument =
-        _mm_add_ps(_mm_div_ps(_mm_mul_ps(t, _mm_set1_ps(w.Frequency)), _mm_set1_ps(D)), _mm_set1_ps(w.Drift));
+    const __m128 argument = _mm_add_ps(_mm_loadu_ps(w.Angles + k), _mm_set1_ps(w.Drift));
     const __m128 value = _mm_add_ps(_mm_mul_ps(FastSine4(argument), _mm_set1_ps(w.Amplitude)), _mm_set1_ps(w.Base));
     return _mm_cvttps_epi32(value);
 }
 
-// Four pixels 0x00RRGGBB; the saturating packs clamp each channel to 0..255.
-__m128i Colors4(__m128 t, const TColorWave (&waves)[3])
+// Four pixels 0x00RRGGBB from the channels; the saturating packs clamp each to 0..255.
+__m128i PackColors4(__m128i red, __m128i green, __m128i blue)
 {
-    const __m128i red = ColorChannel4(t, waves[0]);
-    const __m128i green = ColorChannel4(t, waves[1]);
-    const __m128i blue = ColorChannel4(t, waves[2]);
     // Bytes b0..b3 g0..g3 r0..r3 0 0 0 0.
     const __m128i bytes =
         _mm_packus_epi16(_mm_packs_epi32(blue, green), _mm_packs_epi32(red, _mm_setzero_si128()));
@@ -64,10 +67,66 @@ __m128i Colors4(__m128 t, const TColorWave (&waves)[3])
     return _mm_unpacklo_epi16(blueGreen, redZero);
 }
 
+// Particles k .. k + 3.
+__m128i Colors4(size_t k, const TColorWave (&waves)[3])
+{
+    return PackColors4(ColorChannel4(k, waves[0]), ColorChannel4(k, waves[1]), ColorChannel4(k, waves[2]));
+}
+
+// The same eight lanes wide, for processors with AVX2: the same operations lane by lane.
+template <bool First>
+__attribute__((target("avx2"))) void SumWave8(const float* chain, float phase, float frequency, float amplitude,
+                                              float* axis, size_t padded)
+{
+    const __m256 p = _mm256_set1_ps(phase);
+    const __m256 f = _mm256_set1_ps(frequency);
+    const __m256 a = _mm256_set1_ps(amplitude);
+    for (size_t k = 0; k < padded; k += 8) {
+        __m256 term = _mm256_mul_ps(a, FastSine8(_mm256_mul_ps(_mm256_add_ps(_mm256_loadu_ps(chain + k), p), f)));
+        if constexpr (!First)
+            term = _mm256_add_ps(_mm256_loadu_ps(axis + k), term);
+        _mm256_storeu_ps(axis + k, term);
+    }
+}
+
+__attribute__((target("avx2"))) __m256i ColorChannel8(size_t k, const TColorWave& w)
+{
+    const __m256 argument = _mm256_add_ps(_mm256_loadu_ps(w.Angles + k), _mm256_set1_ps(w.Drift));
+    const __m256 value =
+        _mm256_add_ps(_mm256_mul_ps(FastSine8(argument), _mm256_set1_ps(w.Amplitude)), _mm256_set1_ps(w.Base));
+    return _mm256_cvttps_epi32(value);
+}
+
+// Colours of the particles 0 .. count - 1 rounded down to eight; returns how many.
+__attribute__((target("avx2"))) size_t Colors8(TPixel* colors, size_t count, const TColorWave (&waves)[3])
+{
+    size_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const __m256i red = ColorChannel8(k, waves[0]), green = ColorChannel8(k, waves[1]);
+        const __m256i blue = ColorChannel8(k, waves[2]);
+        auto* out = reinterpret_cast<__m128i*>(colors + k);
+        _mm_storeu_si128(out, PackColors4(_mm256_castsi256_si128(red), _mm256_castsi256_si128(green),
+                                          _mm256_castsi256_si128(blue)));
+        _mm_storeu_si128(out + 1, PackColors4(_mm256_extracti128_si256(red, 1), _mm256_extracti128_si256(green, 1),
+                                              _mm256_extracti128_si256(blue, 1)));
+    }
+    return k;
+}
+
+// The wave term of every particle on the widest path the processor has.
+template <bool First>
+void SumWaveChosen(const float* chain, float phase, float frequency, float amplitude, float* axis, size_t padded)
+{
+    if (HasAVX2)
+        SumWave8<First>(chain, phase, frequency, amplitude, axis, padded);
+    else
+        SumWave<First>(chain, phase, frequency, amplitude, axis, padded);
+}
+
 #else
 
 template <bool First>
-void SumWave(const float* chain, float phase, float frequency, float amplitude, float* axis, size_t padded)
+void SumWaveChosen(const float* chain, float phase, float frequency, float amplitude, float* axis, size_t padded)
 {
     for (size_t k = 0; k < padded; ++k) {
         const float term = amplitude * FastSine((chain[k] + phase) * frequency);
@@ -124,7 +183,11 @@ void TParticleWaves::AllocateParticles()
     const size_t padded = PaddedCount(ParticleCount);
     try {
         chain_.assign(padded, 0.0f);
-        axis_.assign(padded, 0.0f);
+        for (std::vector<float>& axis : axes_)
+            axis.assign(padded, 0.0f);
+        for (std::vector<float>& angles : colorAngles_)
+            angles.assign(padded, 0.0f);
+        colorAngleFrequencies_.fill(std::numeric_limits<float>::quiet_NaN());
     } catch (const std::bad_alloc&) {
         throw EParticleSystemError("TParticleWaves.AllocateParticles : Out of memory for " +
                                    std::to_string(ParticleCount) + " particles");
@@ -142,16 +205,17 @@ void TParticleWaves::AllocateParticles()
 void TParticleWaves::FreeParticles()
 {
     chain_ = {};
-    axis_ = {};
+    axes_ = {};
+    colorAngles_ = {};
     TParticleSystem::FreeParticles();
 }
 
 void TParticleWaves::ComputePoints()
 {
-    static constexpr float TVector3d::*coordinates[WaveAxisCount] = {&TVector3d::X, &TVector3d::Y, &TVector3d::Z};
     const size_t count = size_t(ParticleCount);
     const size_t padded = chain_.size();
     for (size_t axis = 0; axis < WaveAxisCount; ++axis) {
+        float* sum = axes_[axis].data();
         bool summed = false;
         for (const auto& wave : Waves) {
             const TWaveComponent& c = wave[axis];
@@ -160,34 +224,48 @@ void TParticleWaves::ComputePoints()
                 continue;
             const float frequency = (c.FMBase + c.FMAmplitude * std::sin(Pos * c.FMFrequency / D)) / D;
             if (summed)
-                SumWave<false>(chain_.data(), c.Phase, frequency, amplitude, axis_.data(), padded);
+                SumWaveChosen<false>(chain_.data(), c.Phase, frequency, amplitude, sum, padded);
             else
-                SumWave<true>(chain_.data(), c.Phase, frequency, amplitude, axis_.data(), padded);
+                SumWaveChosen<true>(chain_.data(), c.Phase, frequency, amplitude, sum, padded);
             summed = true;
         }
-        float TVector3d::*const coordinate = coordinates[axis];
-        for (size_t k = 0; k < count; ++k)
-            Points[k].*coordinate = summed ? axis_[k] : 0.0f;
+        if (!summed)
+            std::fill(sum, sum + padded, 0.0f);
     }
+    const float *x = axes_[0].data(), *y = axes_[1].data(), *z = axes_[2].data();
+    for (size_t k = 0; k < count; ++k)
+        Points[k] = {x[k], y[k], z[k]};
 }
 
 void TParticleWaves::ComputeColors()
 {
-    const TColorWave waves[3] = {{FreqRed, Pos * ShiftRed, AmpRed, BaseRed},
-                                 {FreqGreen, Pos * ShiftGreen, AmpGreen, BaseGreen},
-                                 {FreqBlue, Pos * ShiftBlue, AmpBlue, BaseBlue}};
-    const size_t count = size_t(ParticleCount);
 #if defined(__SSE2__)
-    size_t k = 0;
+    // t * Frequency / D changes only with the frequency: worked out again when that changes.
+    const float frequencies[3] = {FreqRed, FreqGreen, FreqBlue};
+    for (size_t c = 0; c < 3; ++c) {
+        if (std::bit_cast<uint32_t>(frequencies[c]) == std::bit_cast<uint32_t>(colorAngleFrequencies_[c]))
+            continue;
+        colorAngleFrequencies_[c] = frequencies[c];
+        for (size_t k = 0; k < chain_.size(); ++k)
+            colorAngles_[c][k] = chain_[k] * frequencies[c] / D;
+    }
+    const TColorWave waves[3] = {{FreqRed, colorAngles_[0].data(), Pos * ShiftRed, AmpRed, BaseRed},
+                                 {FreqGreen, colorAngles_[1].data(), Pos * ShiftGreen, AmpGreen, BaseGreen},
+                                 {FreqBlue, colorAngles_[2].data(), Pos * ShiftBlue, AmpBlue, BaseBlue}};
+    const size_t count = size_t(ParticleCount);
+    size_t k = HasAVX2 ? Colors8(Colors, count, waves) : 0;
     for (; k + 4 <= count; k += 4)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(Colors + k), Colors4(_mm_loadu_ps(chain_.data() + k), waves));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Colors + k), Colors4(k, waves));
     if (k < count) {
         alignas(16) TPixel rest[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(rest), Colors4(_mm_loadu_ps(chain_.data() + k), waves));
+        _mm_store_si128(reinterpret_cast<__m128i*>(rest), Colors4(k, waves));
         std::copy(rest, rest + (count - k), Colors + k);
     }
 #else
-    for (size_t k = 0; k < count; ++k) {
+    const TColorWave waves[3] = {{FreqRed, nullptr, Pos * ShiftRed, AmpRed, BaseRed},
+                                 {FreqGreen, nullptr, Pos * ShiftGreen, AmpGreen, BaseGreen},
+                                 {FreqBlue, nullptr, Pos * ShiftBlue, AmpBlue, BaseBlue}};
+    for (size_t k = 0; k < size_t(ParticleCount); ++k) {
         const float t = chain_[k];
         Colors[k] = ColorChannel(t, waves[0]) << 16 | ColorChannel(t, waves[1]) << 8 | ColorChannel(t, waves[2]);
     }

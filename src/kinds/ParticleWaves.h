@@ -6,6 +6,7 @@
 #include "engine/ParticleSystem.h"
 #include "kinds/LumenfallCfg.h"
 
+#include <array>
 #include <vector>
 
 class TParticleWaves : public TParticleSystem {
@@ -47,8 +48,11 @@ private:
     void ComputeColors();
 
     // t_k of particle k in degrees: 0, then step = 360 / N added in single precision per
-    // particle. Padded with further steps to a multiple of four.
+    // particle. Padded with further steps to a multiple of eight.
     std::vector<float> chain_;
-    // One coordinate of every particle while its waves are summed; padded like chain_.
-    std::vector<float> axis_;
+    // X, Y and Z of every particle while their waves are summed; padded like chain_.
+    std::array<std::vector<float>, 3> axes_;
+    // Per colour channel t_k * frequency / D, and the frequency it was worked out for.
+    std::array<std::vector<float>, 3> colorAngles_;
+    std::array<float, 3> colorAngleFrequencies_{};
 };

@@ -17,6 +17,19 @@ __m128 FastSineDetail::WithSlowLanes(__m128 x, __m128 y, int fastLanes)
     return _mm_load_ps(results);
 }
 
+__m256 FastSineDetail::WithSlowLanes8(__m256 x, __m256 y, int fastLanes)
+{
+    alignas(32) float arguments[8];
+    alignas(32) float results[8];
+    _mm256_store_ps(arguments, x);
+    _mm256_store_ps(results, y);
+    for (int lane = 0; lane < 8; ++lane) {
+        if ((fastLanes & (1 << lane)) == 0)
+            results[lane] = std::sin(arguments[lane]);
+    }
+    return _mm256_load_ps(results);
+}
+
 void FastSines(const float* x, float* y, size_t count)
 {
     size_t i = 0;

@@ -1,6 +1,7 @@
 #pragma once
-// Sine of single-precision arguments in radians, four at a time with SSE2: several times
-// faster than sinf and within about 1e-7 of it.
+// Sine of single-precision arguments in radians, four at a time with SSE2 or eight with AVX2
+// (the same operations, so the same results): several times faster than sinf and within
+// about 1e-7 of it.
 //
 // The argument is reduced by the nearest multiple k of pi, subtracted in three parts
 // (Cody-Waite) of which the first two have so few bits that their products with k are
@@ -14,7 +15,7 @@
 #include <cstddef>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 inline constexpr float FastSineRange = 131072.0f;
@@ -42,6 +43,7 @@ inline constexpr float S11 = -2.40801904329696e-8f;
 
 // y with the lanes that are not set in fastLanes (movemask bits) replaced by sinf of x.
 __m128 WithSlowLanes(__m128 x, __m128 y, int fastLanes);
+__attribute__((target("avx2"))) __m256 WithSlowLanes8(__m256 x, __m256 y, int fastLanes);
 
 } // namespace FastSineDetail
 
@@ -66,6 +68,30 @@ inline __m128 FastSine4(__m128 x)
     const int fastLanes = _mm_movemask_ps(_mm_cmple_ps(magnitude, _mm_set1_ps(FastSineRange)));
     if (fastLanes != 0xF) [[unlikely]]
         return WithSlowLanes(x, y, fastLanes);
+    return y;
+}
+
+// FastSine4 on eight lanes; only for processors with AVX2.
+__attribute__((target("avx2"))) inline __m256 FastSine8(__m256 x)
+{
+    using namespace FastSineDetail;
+    const __m256 shifted = _mm256_add_ps(_mm256_mul_ps(x, _mm256_set1_ps(InvPi)), _mm256_set1_ps(RoundingShift));
+    const __m256 k = _mm256_sub_ps(shifted, _mm256_set1_ps(RoundingShift));
+    __m256 r = _mm256_sub_ps(x, _mm256_mul_ps(k, _mm256_set1_ps(PiA)));
+    r = _mm256_sub_ps(r, _mm256_mul_ps(k, _mm256_set1_ps(PiB)));
+    r = _mm256_sub_ps(r, _mm256_mul_ps(k, _mm256_set1_ps(PiC)));
+    const __m256 r2 = _mm256_mul_ps(r, r);
+    __m256 p = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(S11), r2), _mm256_set1_ps(S9));
+    p = _mm256_add_ps(_mm256_mul_ps(p, r2), _mm256_set1_ps(S7));
+    p = _mm256_add_ps(_mm256_mul_ps(p, r2), _mm256_set1_ps(S5));
+    p = _mm256_add_ps(_mm256_mul_ps(p, r2), _mm256_set1_ps(S3));
+    __m256 y = _mm256_add_ps(r, _mm256_mul_ps(_mm256_mul_ps(r, r2), p));
+    y = _mm256_xor_ps(y, _mm256_castsi256_ps(_mm256_slli_epi32(_mm256_castps_si256(shifted), 31)));
+
+    const __m256 magnitude = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), x);
+    const int fastLanes = _mm256_movemask_ps(_mm256_cmp_ps(magnitude, _mm256_set1_ps(FastSineRange), _CMP_LE_OS));
+    if (fastLanes != 0xFF) [[unlikely]]
+        return WithSlowLanes8(x, y, fastLanes);
     return y;
 }
 #endif

@@ -194,8 +194,7 @@ TEST_F(CfgDialog, ApplyShowsTheEditedWaveInBothBoxes)
     params[smrAmplitudesX][0] = 2 * (409.0f / 100.0f);
     TTranslationMap expected(409, 309);
     expected.BuildShiftMap(params);
-    const auto entries = dialog->BigPreview().Map().Entries();
-    EXPECT_TRUE(std::equal(entries.begin(), entries.end(), expected.Entries().begin(), expected.Entries().end()));
+    EXPECT_EQ(dialog->BigPreview().Map().Entries(), expected.Entries());
 }
 
 TEST_F(CfgDialog, OkCommitsTheFocusedFieldFirst)

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
+
 namespace {
 
 constexpr int32_t kSide = 16;
@@ -127,4 +130,60 @@ TEST(DrawingSurface, OneRasterForBothIsRefusedByTheFilters)
     TDrawingSurface surface(raster, raster);
     TParticleSystem system;
     EXPECT_THROW(surface.DrawSmoothed(system, 8, true), EGfxFilterException);
+}
+
+TEST(DrawingSurface, MappedFramesThenSmoothedOnesLeaveBothRastersAsMapThenSmoothingDid)
+{
+    // Several bands of rows; a shift map whose rows read up to a tenth of the height away.
+    constexpr int32_t w = 402, h = 240;
+    TDIBRaster primary(w, h), secondary(w, h), refPrimary(w, h), refSecondary(w, h);
+    std::mt19937 random(5);
+    for (int64_t k = 0; k < primary.PixelCount(); ++k) {
+        primary.Bits()[k] = refPrimary.Bits()[k] = random();
+        secondary.Bits()[k] = refSecondary.Bits()[k] = random();
+    }
+    TSinMagicParams shift{};
+    shift[smrAmplitudesX] = {24.0f, 6.0f, 0.0f, 0.0f};
+    shift[smrFrequenciesX] = {2.0f, 9.0f, 0.0f, 0.0f};
+    shift[smrAmplitudesY] = {30.0f, 0.0f, 0.0f, 0.0f};
+    shift[smrFrequenciesY] = {1.0f, 0.0f, 0.0f, 0.0f};
+    TTranslationMap map(w, h);
+    map.BuildShiftMap(shift);
+
+    // The same few particles on both surfaces.
+    TWorld3d world{ZeroPosition, -560.0f, ZeroAngle, {w / 2, h / 2}};
+    TWorld3d refWorld{ZeroPosition, -560.0f, ZeroAngle, {w / 2, h / 2}};
+    TParticleSystem system, refSystem;
+    for (TParticleSystem* s : {&system, &refSystem}) {
+        s->SetParticleCount(3);
+        for (int32_t k = 0; k < 3; ++k) {
+            s->Points[k] = MakeVector3d(float(k * 40 - 40), float(k * 20 - 30), 0.0f);
+            s->Colors[k] = 0x00FFC080;
+        }
+    }
+    world.Add(&system);
+    refWorld.Add(&refSystem);
+    TDrawingSurface surface(primary, secondary), reference(refPrimary, refSecondary);
+    TFastSmooth smooth;
+    auto expectSame = [&](const char* step) {
+        const size_t bytes = size_t(primary.PixelCount()) * sizeof(TPixel);
+        EXPECT_EQ(std::memcmp(primary.Bits(), refPrimary.Bits(), bytes), 0) << step;
+        EXPECT_EQ(std::memcmp(secondary.Bits(), refSecondary.Bits(), bytes), 0) << step;
+    };
+    for (TTransMapMode mode : {TTransMapMode::tmmApplyBefore, TTransMapMode::tmmApplyAfter}) {
+        surface.DrawTransformed(system, 3, map, mode);
+        if (mode == TTransMapMode::tmmApplyAfter)
+            reference.DrawSystem(refSystem);
+        map.Execute(refPrimary, refSecondary);
+        smooth.ExecuteFaded(refSecondary, refPrimary, 3);
+        if (mode == TTransMapMode::tmmApplyBefore)
+            reference.DrawSystem(refSystem);
+        expectSame("mapped");
+    }
+    // A morph or a smoothed item next smooths from whichever raster the frame before left.
+    for (bool even : {true, false, true}) {
+        surface.DrawSmoothed(system, 5, even);
+        reference.DrawSmoothed(refSystem, 5, even);
+        expectSame("smoothed");
+    }
 }

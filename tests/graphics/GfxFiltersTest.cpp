@@ -30,8 +30,9 @@ int32_t Channel(TPixel p, int byte) { return int32_t((p >> (8 * byte)) & 0xFF); 
 
 bool IsIdentity(const TTranslationMap& map)
 {
-    for (size_t k = 0; k < map.Entries().size(); ++k)
-        if (map.Entries()[k] != int32_t(k))
+    const std::vector<int32_t> entries = map.Entries();
+    for (size_t k = 0; k < entries.size(); ++k)
+        if (entries[k] != int32_t(k))
             return false;
     return true;
 }

@@ -2,12 +2,14 @@
 
 #include "kinds/BusyWaveConfig.h"
 
+#include "util/CPUUtility.h"
 #include "util/NumericConversion.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -207,3 +209,34 @@ TEST(ParticleWavesTest, WithoutParticlesNothingIsDrawnAndTimeStillRuns)
 }
 
 } // namespace
+
+TEST(ParticleWavesTest, EightLanePathGivesTheFourLanePointsAndColoursBitForBit)
+{
+    if (!DetectedAVX2())
+        GTEST_SKIP() << "no AVX2";
+    // A count that leaves a remainder of every vector width; the second preset drives the
+    // colour arguments beyond the sine's fast range.
+    for (float pos : {3.7f, 250000.0f}) {
+        TWaveConfig config;
+        MakeBusy(config, 1003);
+        config.Pos = pos;
+        config.ShiftRed = 1.3f;
+        config.ShiftBlue = -0.7f;
+        TParticleWaves four, eight;
+        four.ApplyWaveConfig(config);
+        eight.ApplyWaveConfig(config);
+        for (int frame = 0; frame < 3; ++frame) {
+            {
+                ScopedCPUFeatures features(true, false, false);
+                four.Move();
+            }
+            {
+                ScopedCPUFeatures features(true, false, true);
+                eight.Move();
+            }
+            const size_t n = size_t(config.ParticleCount);
+            ASSERT_EQ(std::memcmp(four.Points, eight.Points, n * sizeof(TVector3d)), 0) << pos << " " << frame;
+            ASSERT_EQ(std::memcmp(four.Colors, eight.Colors, n * sizeof(TPixel)), 0) << pos << " " << frame;
+        }
+    }
+}

@@ -1,5 +1,7 @@
 #include "util/FastSine.h"
 
+#include "util/CPUUtility.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -9,6 +11,13 @@
 #include <vector>
 
 namespace {
+
+#if defined(__SSE2__)
+__attribute__((target("avx2"))) void StoreFastSine8(const float* x, float* y)
+{
+    _mm256_storeu_ps(y, FastSine8(_mm256_loadu_ps(x)));
+}
+#endif
 
 // Every 251st float from 0 up to the end of the fast range, with both signs, covers the
 // arguments of the wave and colour sines, which run from the chain's few degrees to Pos
@@ -70,5 +79,31 @@ TEST(FastSineTest, ArraysOfAnyLengthMayBeComputedInPlace)
             EXPECT_EQ(values[i], FastSine(arguments[i])) << count << " " << i;
     }
 }
+
+#if defined(__SSE2__)
+// The same operations eight lanes wide: every result bit for bit, slow lanes included.
+TEST(FastSineTest, EightLanesGiveTheFourLaneResultsBitForBit)
+{
+    if (!DetectedAVX2())
+        GTEST_SKIP() << "no AVX2";
+    const float inf = std::numeric_limits<float>::infinity();
+    std::vector<float> x = {0.0f, -0.0f, inf, -inf, std::nanf(""), 3e38f, -1e30f,
+                            std::nextafter(FastSineRange, inf), FastSineRange, 1e-40f};
+    for (uint64_t bits = 0; bits < 0x80000000u; bits += 40009) {
+        x.push_back(std::bit_cast<float>(uint32_t(bits)));
+        x.push_back(-x.back());
+    }
+    while (x.size() % 8 != 0)
+        x.push_back(1.0f);
+    for (size_t i = 0; i < x.size(); i += 8) {
+        alignas(32) float four[8], eight[8];
+        _mm_store_ps(four, FastSine4(_mm_loadu_ps(x.data() + i)));
+        _mm_store_ps(four + 4, FastSine4(_mm_loadu_ps(x.data() + i + 4)));
+        StoreFastSine8(x.data() + i, eight);
+        for (size_t lane = 0; lane < 8; ++lane)
+            ASSERT_EQ(std::bit_cast<uint32_t>(four[lane]), std::bit_cast<uint32_t>(eight[lane])) << x[i + lane];
+    }
+}
+#endif
 
 } // namespace

@@ -1,0 +1,186 @@
+#include "host/Y4mWriter.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+inline int32_t Luma(uint32_t p)
+{
+    const int32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+    return (77 * r + 150 * g + 29 * b + 128) >> 8;
+}
+
+inline uint8_t ChromaU(int32_t r, int32_t g, int32_t b)
+{
+    return uint8_t(std::clamp((-43 * r - 85 * g + 128 * b + 128) / 256 + 128, 0, 255));
+}
+
+inline uint8_t ChromaV(int32_t r, int32_t g, int32_t b)
+{
+    return uint8_t(std::clamp((128 * r - 107 * g - 21 * b + 128) / 256 + 128, 0, 255));
+}
+
+// The block of chroma sample (x, y): the means of its up to four pixels.
+void ChromaBlock(const QImage& picture, int32_t x, int32_t y, uint8_t& u, uint8_t& v)
+{
+    int32_t r = 0, g = 0, b = 0, n = 0;
+    for (int32_t dy = 0; dy < 2 && 2 * y + dy < picture.height(); ++dy) {
+        const auto* row = reinterpret_cast<const uint32_t*>(picture.constScanLine(2 * y + dy));
+        for (int32_t dx = 0; dx < 2 && 2 * x + dx < picture.width(); ++dx, ++n) {
+            const uint32_t p = row[2 * x + dx];
+            r += (p >> 16) & 0xFF;
+            g += (p >> 8) & 0xFF;
+            b += p & 0xFF;
+        }
+    }
+    r /= n, g /= n, b /= n;
+    u = ChromaU(r, g, b);
+    v = ChromaV(r, g, b);
+}
+
+#if defined(__SSE2__)
+
+inline __m128i Load4(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+// One channel (shift 0, 8 or 16) of eight pixels as 16-bit lanes.
+inline __m128i Channel8(__m128i first, __m128i second, int shift)
+{
+    const __m128i mask = _mm_set1_epi32(0xFF);
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    return _mm_packs_epi32(_mm_and_si128(_mm_srl_epi32(first, count), mask),
+                           _mm_and_si128(_mm_srl_epi32(second, count), mask));
+}
+
+// Eight luma bytes; the sums stay below 2^16, so 16-bit lanes hold them.
+inline void Luma8(const uint32_t* row, uint8_t* out)
+{
+    const __m128i p0 = Load4(row), p1 = Load4(row + 4);
+    const __m128i r = Channel8(p0, p1, 16), g = Channel8(p0, p1, 8), b = Channel8(p0, p1, 0);
+    __m128i y = _mm_add_epi16(_mm_mullo_epi16(r, _mm_set1_epi16(77)), _mm_mullo_epi16(g, _mm_set1_epi16(150)));
+    y = _mm_add_epi16(y, _mm_add_epi16(_mm_mullo_epi16(b, _mm_set1_epi16(29)), _mm_set1_epi16(128)));
+    y = _mm_srli_epi16(y, 8);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(y, y));
+}
+
+// The means of one channel of four blocks of two by two pixels, as 32-bit lanes.
+inline __m128i BlockMeans4(const uint32_t* upper, const uint32_t* lower, int shift)
+{
+    const __m128i sum = _mm_add_epi16(Channel8(Load4(upper), Load4(upper + 4), shift),
+                                      Channel8(Load4(lower), Load4(lower + 4), shift));
+    return _mm_srli_epi32(_mm_madd_epi16(sum, _mm_set1_epi16(1)), 2);
+}
+
+// (a·x + b·y + c·z + 128) / 256 + 128 rounded toward zero and clamped to a byte, for x, y, z
+// below 256 in 32-bit lanes; the 16-bit pairs (x, y) and (z, 1) go through multiply-add.
+inline __m128i ChromaOf(__m128i x, __m128i y, __m128i z, int16_t a, int16_t b, int16_t c)
+{
+    const __m128i xy = _mm_or_si128(x, _mm_slli_epi32(y, 16));
+    const __m128i z1 = _mm_or_si128(z, _mm_set1_epi32(1 << 16));
+    const __m128i ab = _mm_set1_epi32(int32_t(uint32_t(uint16_t(a)) | (uint32_t(uint16_t(b)) << 16)));
+    const __m128i c128 = _mm_set1_epi32(int32_t(uint32_t(uint16_t(c)) | (128u << 16)));
+    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(xy, ab), _mm_madd_epi16(z1, c128));
+    const __m128i towardZero = _mm_add_epi32(sum, _mm_and_si128(_mm_srai_epi32(sum, 31), _mm_set1_epi32(255)));
+    const __m128i value = _mm_add_epi32(_mm_srai_epi32(towardZero, 8), _mm_set1_epi32(128));
+    const __m128i words = _mm_packs_epi32(value, value);
+    return _mm_packus_epi16(words, words);
+}
+
+inline void Store4(uint8_t* out, __m128i bytes)
+{
+    const int32_t four = _mm_cvtsi128_si32(bytes);
+    std::copy_n(reinterpret_cast<const uint8_t*>(&four), 4, out);
+}
+
+#endif
+
+} // namespace
+
+void ConvertToYuv420(const QImage& picture, uint8_t* luma, uint8_t* u, uint8_t* v)
+{
+    const int32_t w = picture.width(), h = picture.height();
+    const int32_t cw = (w + 1) / 2, ch = (h + 1) / 2;
+    for (int32_t y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(picture.constScanLine(y));
+        uint8_t* out = luma + size_t(y) * size_t(w);
+        int32_t x = 0;
+#if defined(__SSE2__)
+        for (; x + 8 <= w; x += 8)
+            Luma8(row + x, out + x);
+#endif
+        for (; x < w; ++x)
+            out[x] = uint8_t(Luma(row[x]));
+    }
+    for (int32_t y = 0; y < ch; ++y) {
+        uint8_t* uRow = u + size_t(y) * size_t(cw);
+        uint8_t* vRow = v + size_t(y) * size_t(cw);
+        int32_t x = 0;
+#if defined(__SSE2__)
+        if (2 * y + 1 < h) {
+            const auto* upper = reinterpret_cast<const uint32_t*>(picture.constScanLine(2 * y));
+            const auto* lower = reinterpret_cast<const uint32_t*>(picture.constScanLine(2 * y + 1));
+            for (; 2 * (x + 4) <= w; x += 4) {
+                const __m128i r = BlockMeans4(upper + 2 * x, lower + 2 * x, 16);
+                const __m128i g = BlockMeans4(upper + 2 * x, lower + 2 * x, 8);
+                const __m128i b = BlockMeans4(upper + 2 * x, lower + 2 * x, 0);
+                Store4(uRow + x, ChromaOf(r, g, b, -43, -85, 128));
+                Store4(vRow + x, ChromaOf(r, g, b, 128, -107, -21));
+            }
+        }
+#endif
+        for (; x < cw; ++x)
+            ChromaBlock(picture, x, y, uRow[x], vRow[x]);
+    }
+}
+
+std::string TY4mWriter::Header(int32_t width, int32_t height, int32_t intervalMs)
+{
+    return "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F1000:" +
+           std::to_string(intervalMs) + " Ip A1:1 C420jpeg XCOLORRANGE=FULL\n";
+}
+
+TY4mWriter::TY4mWriter(const std::string& fileName, int32_t width, int32_t height, int32_t intervalMs)
+    : out_(fileName, std::ios::binary), width_(width), height_(height)
+{
+    if (!out_)
+        throw std::runtime_error("cannot write '" + fileName + "'");
+    out_ << Header(width, height, intervalMs);
+    luma_.resize(size_t(width) * size_t(height));
+    chroma_.resize(size_t((width + 1) / 2) * size_t((height + 1) / 2) * 2);
+}
+
+int64_t TY4mWriter::FileSize(int32_t width, int32_t height, int32_t intervalMs, int32_t frames)
+{
+    const int64_t frame = int64_t(sizeof("FRAME\n") - 1) + int64_t(width) * height +
+                          2 * int64_t((width + 1) / 2) * ((height + 1) / 2);
+    return int64_t(Header(width, height, intervalMs).size()) + frame * frames;
+}
+
+void TY4mWriter::Write(const QImage& frame)
+{
+    uint8_t* u = chroma_.data();
+    ConvertToYuv420(frame, luma_.data(), u, u + chroma_.size() / 2);
+    out_ << "FRAME\n";
+    out_.write(reinterpret_cast<const char*>(luma_.data()), std::streamsize(luma_.size()));
+    out_.write(reinterpret_cast<const char*>(chroma_.data()), std::streamsize(chroma_.size()));
+    if (!out_)
+        throw std::runtime_error("writing the video failed: " + std::string(std::strerror(errno)));
+}
+
+void TY4mWriter::Finish()
+{
+    out_.flush();
+    if (!out_)
+        throw std::runtime_error("writing the video failed: " + std::string(std::strerror(errno)));
+    out_.close();
+    if (!out_)
+        throw std::runtime_error("closing the video failed: " + std::string(std::strerror(errno)));
+}
