@@ -1,6 +1,9 @@
 #include "config/formCfgLumenfall.h"
 
 #include "config/CfgHelp.h"
+#include "config/LogoPage.h"
+#include "config/TextPage.h"
+#include "config/WavePage.h"
 #include "config/WavePreview.h"
 #include "config/formCfgBigPreview.h"
 #include "config/formSimpleAbout.h"
@@ -68,9 +71,9 @@ void TfrmCfgLumenfall::CreatePages(const TCfgEnvironment& environment)
 {
     AddPage(*ui_->tshAbout, bigPreviewPage_ = new TfrmCfgBigPreview(*this, *bigPreview_));
     AddPage(*ui_->tshGeneral, general_ = new TfrmCfgGeneral(*this, environment));
-    // Until the wave editor takes it onto its sub-pages, the small preview stands alone on
-    // the "Waves" page.
-    ui_->layWaves->addWidget(smallPreview_.get(), 0, Qt::AlignCenter);
+    AddPage(*ui_->tshWaves, new TWavePage(*this));
+    AddPage(*ui_->tshLogos, new TLogoPage(*this));
+    AddPage(*ui_->tshTexts, new TTextPage(*this));
 }
 
 void TfrmCfgLumenfall::AddPage(QWidget& tab, TCfgPage* page)

@@ -208,7 +208,7 @@ void TSaverShow::PickRandomWave()
     for (int pick = 0; pick < kMaxPicks && !names.empty(); ++pick) {
         const size_t index = std::uniform_int_distribution<size_t>(0, names.size() - 1)(random_);
         try {
-            settings_.ActiveWave->LoadFromFile(WavePresetFile(settings_.WavesDirectory, names[index]));
+            settings_.ActiveWave->LoadFromFile(WaveFileToOpen(settings_, names[index]));
             return;
         } catch (const EWaveConfigError& e) {
             AddMessage(kWaveSkippedMessage + std::string(e.what()));

@@ -5,9 +5,13 @@
 #include "util/WindowsTool.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <system_error>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -101,7 +105,7 @@ void LoadActiveWave(TRootKey root, TBlankerSettings& s, bool firstStart)
             s.ActiveWave->LoadFromRegistry(root, kWavesKey, "_ActiveWave");
             return;
         }
-        const std::string intro = WavePresetFile(s.WavesDirectory, kIntroPresetName);
+        const std::string intro = WaveFileToOpen(s, kIntroPresetName);
         if (intro.empty()) {
             s.Problems.push_back(std::string("LoadBlankerSettings : No waves folder is set, so \"") + kIntroPresetName +
                                  kWaveExtension + "\" cannot be found");
@@ -122,12 +126,7 @@ void ReadShowKeys(TRegistry& reg, TRootKey root, TBlankerSettings& s, bool first
         reg.OpenKey(FromRoot(kWavesKey), true);
         ReadShowValues(reg, s.WaveRandomSelection, s.WaveEnabled, s.WaveDuration);
         LoadActiveWave(root, s, firstStart);
-        s.WaveList.clear();
-        // Without a folder there are no presets (an empty name would list the working folder).
-        if (!s.WavesDirectory.empty())
-            ListFiles(s.WavesDirectory + "*" + kWaveExtension, faAnyFile, s.WaveList);
-        for (std::string& name : s.WaveList)
-            name.resize(name.size() - std::min<size_t>(4, name.size()));
+        s.WaveList = ListWavePresets(s.WavesDirectory, s.UserWavesDirectory);
         reg.CloseKey();
 
         reg.OpenKey(FromRoot(kLogosKey), true);
@@ -201,6 +200,7 @@ bool LoadBlankerSettings(TBlankerSettings& settings)
         // An empty folder stays empty: a lone delimiter would make it the root folder.
         if (!s.WavesDirectory.empty() && s.WavesDirectory.back() != '/')
             s.WavesDirectory += '/';
+        s.UserWavesDirectory = UserWavesDirectory();
 
         reg.SetRootKey(HKEY_CURRENT_USER);
         if (reg.KeyExists(FromRoot(kSettingsKey)))
@@ -252,6 +252,100 @@ void SetBuiltInWave(TWaveConfig& wave)
     wave.AmpRed = wave.AmpGreen = wave.AmpBlue = 100.0f;
     wave.Rot = {0.3f, 0.2f, 0.1f};
     wave.MotionBlur = 3;
+}
+
+namespace {
+
+void AppendPresetNames(const std::string& folder, std::vector<std::string>& names)
+{
+    if (folder.empty())
+        return;
+    std::vector<std::string> files;
+    ListFiles(folder + "*" + kWaveExtension, faAnyFile, files);
+    for (std::string& file : files) {
+        file.resize(file.size() - std::min<size_t>(4, file.size()));
+        names.push_back(std::move(file));
+    }
+}
+
+// The file of that name that the folder holds, or nothing. The list spells a name as one
+// of the folders does, so the other may hold it in another case.
+std::optional<std::string> ExistingWaveFile(const std::string& folder, const std::string& name)
+{
+    if (folder.empty())
+        return std::nullopt;
+    const std::string file = WavePresetFile(folder, name);
+    std::error_code error;
+    if (fs::is_regular_file(file, error))
+        return file;
+    std::vector<std::string> names;
+    AppendPresetNames(folder, names);
+    for (const std::string& held : names)
+        if (SameNoCase(held, name))
+            return WavePresetFile(folder, held);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string UserWavesDirectory()
+{
+    // Relative values are ignored, as the base-directory rules ask.
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    fs::path base;
+    if (dataHome && dataHome[0] == '/')
+        base = dataHome;
+    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        base = fs::path(home) / ".local" / "share";
+    else
+        return {};
+    return (base / "lumenfall" / "waves").string() + "/";
+}
+
+std::vector<std::string> ListWavePresets(const std::string& wavesDirectory, const std::string& userWavesDirectory)
+{
+    std::vector<std::string> names;
+    AppendPresetNames(userWavesDirectory, names);
+    AppendPresetNames(wavesDirectory, names);
+    // A stable sort keeps the user's spelling ahead of the installation's.
+    std::stable_sort(names.begin(), names.end(), TNoCaseLess());
+    const auto same = [](const std::string& a, const std::string& b) { return SameNoCase(a, b); };
+    names.erase(std::unique(names.begin(), names.end(), same), names.end());
+    return names;
+}
+
+std::string WaveFileToOpen(const TBlankerSettings& settings, const std::string& name)
+{
+    if (const auto users = ExistingWaveFile(settings.UserWavesDirectory, name))
+        return *users;
+    if (const auto installed = ExistingWaveFile(settings.WavesDirectory, name))
+        return *installed;
+    return WavePresetFile(settings.WavesDirectory, name);
+}
+
+std::string UserWaveFileToWrite(const TBlankerSettings& settings, const std::string& name)
+{
+    const std::string& folder = settings.UserWavesDirectory;
+    if (folder.empty())
+        throw ESettingsStoreError("UserWaveFileToWrite : There is no folder for your wave presets (HOME is not set).");
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error)
+        throw ESettingsStoreError("UserWaveFileToWrite : Cannot create the folder \"" + folder + "\". " + error.message());
+    return ExistingWaveFile(folder, name).value_or(folder + name + kWaveExtension);
+}
+
+TWaveRemoval RemoveUserWave(const TBlankerSettings& settings, const std::string& name)
+{
+    const bool installed = ExistingWaveFile(settings.WavesDirectory, name).has_value();
+    const auto users = ExistingWaveFile(settings.UserWavesDirectory, name);
+    if (!users)
+        return installed ? TWaveRemoval::NotTheUsers : TWaveRemoval::Removed;
+    std::error_code error;
+    fs::remove(*users, error);
+    if (error)
+        throw ESettingsStoreError("RemoveUserWave : Cannot delete \"" + *users + "\". " + error.message());
+    return installed ? TWaveRemoval::InstalledRemains : TWaveRemoval::Removed;
 }
 
 void SaveBlankerSettings(const TBlankerSettings& settings)

@@ -12,6 +12,7 @@
 #include "engine/World3d.h"
 #include "kinds/LumenfallCfg.h"
 #include "platform/Registry.h"
+#include "util/Exception.h"
 
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,8 @@ inline constexpr const char* kWavesKey = "Software\\Quenwick\\ORBX\\Waves";
 inline constexpr const char* kLogosKey = "Software\\Quenwick\\ORBX\\Logos";
 inline constexpr const char* kTextsKey = "Software\\Quenwick\\ORBX\\Texts";
 inline constexpr const char* kMorphingKey = "Software\\Quenwick\\ORBX\\Morphing";
+
+LUMENFALL_DECLARE_EXCEPTION(ESettingsStoreError, Exception);
 
 inline constexpr int32_t kMaxDurationSeconds = 2147483;
 inline constexpr int32_t kMaxLogoParticles = 1000000;
@@ -73,6 +76,8 @@ struct TBlankerSettings {
     int32_t TextDuration = 10;
     int32_t MorphDuration = 4;
     std::string WavesDirectory;
+    // The user's own wave presets; WaveList lists both folders.
+    std::string UserWavesDirectory;
     std::vector<std::string> WaveList;
     std::unique_ptr<TWaveConfig> ActiveWave = std::make_unique<TWaveConfig>(); // never null
     std::vector<std::string> LogoList;
@@ -116,6 +121,29 @@ std::string WavePresetFile(const std::string& wavesDirectory, const std::string&
 // The wave shown when no stored preset can be: a slowly turning ring of coloured particles
 // over 100 percent of the screen.
 void SetBuiltInWave(TWaveConfig& wave);
+
+// Wave presets live in two folders: the installation's, which users cannot write, and the
+// user's own. The list holds one entry per name (names compared without regard to case,
+// like registry keys), and a name opens the user's file before the installation's.
+
+// $XDG_DATA_HOME/lumenfall/waves/, by default ~/.local/share/lumenfall/waves/, with a
+// trailing delimiter; empty when neither variable names a folder.
+std::string UserWavesDirectory();
+// The preset names of both folders, sorted, one per name; the user's spelling wins.
+std::vector<std::string> ListWavePresets(const std::string& wavesDirectory, const std::string& userWavesDirectory);
+// The file to open for a listed name: the user's when there is one, else the installation's.
+std::string WaveFileToOpen(const TBlankerSettings& settings, const std::string& name);
+// The user's file for a name: the one the folder holds, else a new one in it. Creates the
+// folder; raises ESettingsStoreError when there is no user folder or it cannot be made.
+std::string UserWaveFileToWrite(const TBlankerSettings& settings, const std::string& name);
+
+enum class TWaveRemoval {
+    Removed,          // no preset of that name is left
+    InstalledRemains, // the user's file is gone; the installation's shows again
+    NotTheUsers,      // only the installation has it: nothing was deleted
+};
+// Deletes the user's file of that name; raises ESettingsStoreError when it cannot.
+TWaveRemoval RemoveUserWave(const TBlankerSettings& settings, const std::string& name);
 
 void LoadLogoConfig(TRootKey root, TLogoConfig& config, const std::string& keyPath, const std::string& name);
 void SaveLogoConfig(const TLogoConfig& config, const std::string& keyPath);

@@ -117,6 +117,48 @@ def big_preview_animates(dialog):
     return wait_for("the big preview to move", lambda: picture() != first)
 
 
+def input_box(main_window):
+    """The input box the dialog opens: a further window "Lumenfall" with an "OK" button."""
+    desktop = pyatspi.Registry.getDesktop(0)
+    for app in desktop:
+        if app is None:
+            continue
+        for top in app:
+            if (top is not None and top.getRole() == pyatspi.ROLE_DIALOG and top.name == "Lumenfall" and
+                    top != main_window and find(top, pyatspi.ROLE_PUSH_BUTTON, "OK")):
+                return top
+    return None
+
+
+def gallery(dialog, page, list_name):
+    """The gallery's list and the sub-page that holds it and its buttons."""
+    select_page(dialog.window, page)
+    presets = wait_for("list " + list_name, lambda: find(dialog.window, pyatspi.ROLE_LIST, list_name))
+    return presets, presets.parent
+
+
+def add_preset(dialog, holder, name):
+    press(wait_for("Add", lambda: find(holder, pyatspi.ROLE_PUSH_BUTTON, "Add")))
+    box = wait_for("the name's input box", lambda: input_box(dialog.window))
+    field = wait_for("the name field", lambda: next(n for n in descendants(box) if n.getRole() == pyatspi.ROLE_TEXT))
+    field.queryEditableText().setTextContents(name)
+    press(find(box, pyatspi.ROLE_PUSH_BUTTON, "OK"))
+
+
+def select(item):
+    """Selects a list entry the way the bus offers: its own action, else by focusing it."""
+    try:
+        action = item.queryAction()
+        names = [action.getName(i) for i in range(action.nActions)]
+        for wanted in ("Toggle", "Select", "Press", "SetFocus"):
+            if wanted in names:
+                action.doAction(names.index(wanted))
+                return
+    except NotImplementedError:
+        pass
+    item.queryComponent().grabFocus()
+
+
 def hive_text(path):
     with open(path, "rb") as f:
         return f.read()
@@ -142,6 +184,7 @@ def main():
     scratch = tempfile.mkdtemp(prefix="lumenfall-atspi-")
     env = dict(os.environ)
     env["LUMENFALL_USER_HIVE"] = os.path.join(scratch, "user.reg")
+    env["XDG_DATA_HOME"] = os.path.join(scratch, "data")
     env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
     env["QT_QPA_PLATFORM"] = "xcb"
     hive = env["LUMENFALL_USER_HIVE"]
@@ -179,6 +222,30 @@ def main():
     about = wait_for("the window \"About\"", lambda: window(pyatspi.ROLE_DIALOG, "About"))
     press(wait_for("Close", lambda: find(about, pyatspi.ROLE_PUSH_BUTTON, "Close")))
     wait_for("the About window to close", lambda: window(pyatspi.ROLE_DIALOG, "About") is None)
+    press(dialog.button("Cancel"))
+    dialog.ended()
+
+    # "Add" in the wave gallery writes a preset file into the user's folder and lists it.
+    dialog = Dialog(env)
+    presets, holder = gallery(dialog, "Waves", "Wave Presets")
+    add_preset(dialog, holder, "Made by ear")
+    made = os.path.join(env["XDG_DATA_HOME"], "lumenfall", "waves", "Made by ear.lmx")
+    wait_for("the new preset file", lambda: os.path.exists(made) and os.path.getsize(made) == 499)
+    wait_for("the new entry", lambda: find(presets, pyatspi.ROLE_LIST_ITEM, "Made by ear"))
+
+    # "Add" in the logo and text galleries creates the named key; "Remove" deletes just it.
+    for page, list_name, key in (("Logos", "Logo Presets", "Logos"), ("Texts", "Text Presets", "Texts")):
+        presets, holder = gallery(dialog, page, list_name)
+        add_preset(dialog, holder, "Spoken")
+        section = "\\" + key + "\\Spoken]"
+        wait_for("the key " + section, lambda: section in hive_text(hive).decode("utf-8", "replace"))
+        item = wait_for("the entry Spoken", lambda: find(presets, pyatspi.ROLE_LIST_ITEM, "Spoken"))
+        select(item)
+        wait_for("the entry to be selected", lambda: item.getState().contains(pyatspi.STATE_SELECTED))
+        press(find(holder, pyatspi.ROLE_PUSH_BUTTON, "Remove"))
+        wait_for("the key to go", lambda: section not in hive_text(hive).decode("utf-8", "replace"))
+        text = hive_text(hive).decode("utf-8", "replace")
+        assert "\\" + key + "\\_Active" in text, "Remove deleted more than its key"
     press(dialog.button("Cancel"))
     dialog.ended()
     print("accessibility bus: all checks passed")

@@ -7,6 +7,7 @@
 #include "host/ShowInstallation.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -35,6 +36,11 @@ public:
 
     void Install()
     {
+        // The logo page shows the picture, and says so in a message box when it cannot.
+        QImage logo(16, 16, QImage::Format_RGB32);
+        logo.fill(Qt::white);
+        logo.save(QString::fromStdString(LogoFile()), "BMP");
+        installation.settings.ActiveLogo.Path = LogoFile();
         installation.Install();
         THive machine = THive::LoadFromFile(MachineHive(), HKEY_LOCAL_MACHINE);
         machine.SetValue(kSettingsKey, "Help", TRegData::String(HelpFile()));
@@ -42,6 +48,7 @@ public:
         std::ofstream(HelpFile()) << "<html><body>guide</body></html>\n";
     }
 
+    std::string LogoFile() const { return (installation.Folder() / "logo.bmp").string(); }
     std::string HelpFile() const { return (installation.Folder() / "guide.html").string(); }
     std::string MachineHive() const { return (installation.Folder() / "machine.reg").string(); }
     std::string UserHive() const { return (installation.Folder() / "user.reg").string(); }
