@@ -202,7 +202,7 @@ void TLogoPage::ShowLogo(const TLogoConfig& source)
     f.chkLogoSmooth->setChecked(logo.SmoothFilter);
     f.cboLogoRenderMode->setCurrentIndex(int(logo.RenderMode));
     f.txtLogoPath->setText(QString::fromStdString(logo.Path));
-    initialFile_ = QString::fromStdString(logo.Path);
+    initialFile_ = QString::fromStdString(ResolveDataPath(logo.Path));
     LoadPicture();
     f.cboLogoStyle->setCurrentIndex(int(logo.Style));
     UpdateMaskEnabling();
@@ -219,9 +219,10 @@ void TLogoPage::LoadPicture()
     const std::string& path = dialog_.EditedLogo().Path;
     picture_ = QImage();
     try {
-        // A preset without a picture is no error.
+        // A preset without a picture is no error; shipped presets name theirs relative to
+        // the installation.
         if (!path.empty())
-            picture_ = ::LoadPicture(path);
+            picture_ = ::LoadPicture(ResolveDataPath(path));
     } catch (const std::exception&) {
         prompts_->Beep();
         prompts_->Inform(window(), QString::fromStdString(kLogoFileErrorMessage + path));
