@@ -1,5 +1,6 @@
 #include "graphics/GfxFilters.h"
 
+#include "graphics/PackedSimd.h"
 #include "graphics/SmoothKernels.h"
 #include "util/NumericConversion.h"
 
@@ -11,14 +12,6 @@
 #include <optional>
 #include <string>
 #include <utility>
-
-#if defined(__SSE2__)
-#include <immintrin.h>
-#define LUMENFALL_PACKED_SSE2 1
-#elif defined(__ARM_NEON)
-#include <arm_neon.h>
-#define LUMENFALL_PACKED_NEON 1
-#endif
 
 namespace {
 

@@ -1,15 +1,9 @@
 #include "graphics/SmoothKernels.h"
 
+#include "graphics/PackedSimd.h"
+
 #include <cstddef>
 #include <cstdint>
-
-#if defined(__SSE2__)
-#include <immintrin.h>
-#define LUMENFALL_PACKED_SSE2 1
-#elif defined(__ARM_NEON)
-#include <arm_neon.h>
-#define LUMENFALL_PACKED_NEON 1
-#endif
 
 namespace {
 
