@@ -23,6 +23,7 @@
 bool HasMMX = false;
 bool Has3DNow = false;
 bool HasAVX2 = false;
+bool HasAVX512 = false;
 
 namespace {
 

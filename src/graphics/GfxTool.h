@@ -30,6 +30,9 @@ extern bool Has3DNow;
 // Within a packed path, 256-bit AVX2 instructions instead of 128-bit ones, with the same
 // results; false until detection.
 extern bool HasAVX2;
+// The wave system's sines sixteen lanes wide with AVX-512, with the same results; false
+// until detection.
+extern bool HasAVX512;
 
 LUMENFALL_DECLARE_EXCEPTION(EGraphicException, Exception);
 

@@ -9,11 +9,16 @@
 
 namespace {
 
+// Pixels in a 64-byte cache line.
+constexpr int32_t kPixelsPerLine = 16;
+
 // A wave shift reads its sources a few rows further on for the first time at the same
 // columns; asking for those lines while this row is gathered keeps enough of them in flight.
 constexpr int32_t kPrefetchRows = 2;
 // Any other map asks for the source of the pixel this many places on.
 constexpr int32_t kPrefetchAhead = 256;
+// Pixels of a separable row gathered between two rounds of prefetches.
+constexpr int32_t kChunkPixels = 64;
 
 // How many destination pixels share one software prefetch of their source (0: none). Long
 // runs of neighbouring sources (identity, zoom) are followed by the processor's own
@@ -38,6 +43,21 @@ inline void GatherFour(const TPixel* src, ptrdiff_t offset, const int32_t* indic
     out[2] = c;
     out[3] = d;
 }
+
+#if defined(__SSE2__)
+// The same with one streaming store; out is aligned to 16 bytes.
+inline void StreamFour(const TPixel* src, ptrdiff_t offset, const int32_t* indices, TPixel* out)
+{
+    _mm_stream_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_setr_epi32(int32_t(src[offset + indices[0]]), int32_t(src[offset + indices[1]]),
+                                    int32_t(src[offset + indices[2]]), int32_t(src[offset + indices[3]])));
+}
+#else
+inline void StreamFour(const TPixel* src, ptrdiff_t offset, const int32_t* indices, TPixel* out)
+{
+    GatherFour(src, offset, indices, out);
+}
+#endif
 
 // dst[k] := src[map[k]] for the whole picture, prefetching the source of every Spacing-th
 // pixel; the destination goes out with streaming stores where it is aligned.
@@ -146,7 +166,6 @@ void TMapTable::Prepare()
 {
     if (prepared_)
         return;
-    constexpr int64_t kPixelsPerLine = 16;
     lowestFrom_.assign(size_t(height_) + 1, height_);
     std::vector<int32_t> row(static_cast<size_t>(width_));
     size_t jumps = 0;
@@ -160,36 +179,73 @@ void TMapTable::Prepare()
         lowestFrom_[size_t(j)] = lowest;
     }
     prefetchSpacing_ = PrefetchSpacing(jumps, size_t(width_) * size_t(height_));
+    lineStarts_.clear();
+    if (separable_ && prefetchSpacing_ != 0) {
+        // Column i starts a line when it lies in another line than column i - 1 for a row
+        // whose pixel index has this remainder by the line's pixels.
+        lineStarts_.resize(kPixelsPerLine);
+        for (int32_t remainder = 0; remainder < kPixelsPerLine; ++remainder) {
+            // Floor division by the 16 pixels of a line.
+            auto line = [&](int32_t i) { return (int64_t(remainder) + columnParts_[size_t(i)]) >> 4; };
+            for (int32_t i = 0; i < width_; ++i) {
+                if (i == 0 || line(i) != line(i - 1))
+                    lineStarts_[size_t(remainder)].push_back(i);
+            }
+        }
+    }
     prepared_ = true;
 }
 
-void TMapTable::GatherSeparableRow(const TPixel* src, TPixel* out, int32_t j) const
+// The inner columns of row j go through the column parts in chunks; before each chunk the
+// source lines that the same columns of a row a little further on read for the first time
+// are asked for, one prefetch a line (the lines start where the precomputed list says for
+// that row's alignment).
+template <bool Stream>
+void TMapTable::SeparableRow(const TPixel* src, TPixel* out, int32_t j) const
 {
     const auto [begin, end] = inner_[size_t(j)];
-    const int32_t* edge = edges_.data() + edgeStart_[size_t(j)];
+    const int32_t aheadRow = std::min(j + kPrefetchRows, height_ - 1);
+    // Pixels outside the inner columns read their own indices; near the top and bottom of a
+    // wave shift those are whole rows, whose sources are asked for a few rows ahead as well.
+    const int32_t* edges = edges_.data() + edgeStart_[size_t(j)];
+    const int32_t* edgesAhead = edges_.data() + edgeStart_[size_t(aheadRow)];
+    const size_t edgeCount = edgeStart_[size_t(j) + 1] - edgeStart_[size_t(j)];
+    const size_t prefetched = lineStarts_.empty() ? 0 : std::min(edgeCount, edgeStart_[size_t(aheadRow) + 1] - edgeStart_[size_t(aheadRow)]);
+    size_t edge = 0;
+    auto copyEdge = [&](int32_t i) {
+        if (edge < prefetched)
+            __builtin_prefetch(src + edgesAhead[edge]);
+        out[i] = src[edges[edge++]];
+    };
     for (int32_t i = 0; i < begin; ++i)
-        out[i] = src[*edge++];
+        copyEdge(i);
     // The row part alone may lie outside the picture; only the sums are indices.
     const ptrdiff_t row = rowParts_[size_t(j)];
     const int32_t* columns = columnParts_.data();
     int32_t i = begin;
-    if (prefetchSpacing_ != 0) {
-        // The same columns a few rows on: their lines are read for the first time there.
-        const int32_t ahead = std::min(j + kPrefetchRows, height_ - 1);
-        // As addresses: the row part of another row plus these columns need not lie inside.
-        const uintptr_t rowAhead = reinterpret_cast<uintptr_t>(src) + uintptr_t(intptr_t(rowParts_[size_t(ahead)])) * 4;
-        for (; i + 4 <= end; i += 4) {
-            for (int32_t q = 0; q < 4; q += prefetchSpacing_)
-                __builtin_prefetch(reinterpret_cast<const void*>(rowAhead + uintptr_t(intptr_t(columns[i + q])) * 4));
-            GatherFour(src, row, columns + i, out + i);
+    for (; i < end && Stream && reinterpret_cast<uintptr_t>(out + i) % 16 != 0; ++i)
+        out[i] = src[row + columns[i]];
+    // As addresses: the row part of another row plus these columns need not lie inside.
+    const intptr_t ahead = rowParts_[size_t(aheadRow)];
+    const uintptr_t rowAhead = reinterpret_cast<uintptr_t>(src) + uintptr_t(ahead) * sizeof(TPixel);
+    const std::vector<int32_t>* starts =
+        lineStarts_.empty() ? nullptr : &lineStarts_[(rowAhead / sizeof(TPixel)) % kPixelsPerLine];
+    size_t next = 0;
+    while (i + 4 <= end) {
+        const int32_t stop = std::min(end, i + kChunkPixels);
+        for (; starts != nullptr && next < starts->size() && (*starts)[next] < stop; ++next)
+            __builtin_prefetch(reinterpret_cast<const void*>(rowAhead + uintptr_t(intptr_t(columns[(*starts)[next]])) * 4));
+        for (; i + 4 <= stop; i += 4) {
+            if constexpr (Stream)
+                StreamFour(src, row, columns + i, out + i);
+            else
+                GatherFour(src, row, columns + i, out + i);
         }
     }
-    for (; i + 4 <= end; i += 4)
-        GatherFour(src, row, columns + i, out + i);
     for (; i < end; ++i)
         out[i] = src[row + columns[i]];
     for (i = end; i < width_; ++i)
-        out[i] = src[*edge++];
+        copyEdge(i);
 }
 
 void TMapTable::GatherEveryRow(const TPixel* src, TPixel* out, int32_t j) const
@@ -207,40 +263,11 @@ void TMapTable::GatherEveryRow(const TPixel* src, TPixel* out, int32_t j) const
         out[i] = src[entries[i]];
 }
 
-void TMapTable::StreamSeparableRow(const TPixel* src, TPixel* out, int32_t j) const
-{
-    const auto [begin, end] = inner_[size_t(j)];
-    const int32_t* edge = edges_.data() + edgeStart_[size_t(j)];
-    for (int32_t i = 0; i < begin; ++i)
-        out[i] = src[*edge++];
-    const ptrdiff_t row = rowParts_[size_t(j)];
-    const int32_t* columns = columnParts_.data();
-    int32_t i = begin;
-    for (; i < end && reinterpret_cast<uintptr_t>(out + i) % 16 != 0; ++i)
-        out[i] = src[row + columns[i]];
-#if defined(__SSE2__)
-    const int32_t ahead = std::min(j + kPrefetchRows, height_ - 1);
-    const uintptr_t rowAhead = reinterpret_cast<uintptr_t>(src) + uintptr_t(intptr_t(rowParts_[size_t(ahead)])) * 4;
-    for (; i + 4 <= end; i += 4) {
-        for (int32_t q = 0; prefetchSpacing_ != 0 && q < 4; q += prefetchSpacing_)
-            __builtin_prefetch(reinterpret_cast<const void*>(rowAhead + uintptr_t(intptr_t(columns[i + q])) * 4));
-        const int32_t* c = columns + i;
-        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i),
-                         _mm_setr_epi32(int32_t(src[row + c[0]]), int32_t(src[row + c[1]]),
-                                        int32_t(src[row + c[2]]), int32_t(src[row + c[3]])));
-    }
-#endif
-    for (; i < end; ++i)
-        out[i] = src[row + columns[i]];
-    for (i = end; i < width_; ++i)
-        out[i] = src[*edge++];
-}
-
 void TMapTable::StreamWhole(const TPixel* src, TPixel* dst) const
 {
     if (separable_) {
         for (int32_t j = 0; j < height_; ++j)
-            StreamSeparableRow(src, dst + size_t(j) * size_t(width_), j);
+            SeparableRow<true>(src, dst + size_t(j) * size_t(width_), j);
 #if defined(__SSE2__)
         _mm_sfence();
 #endif
@@ -260,7 +287,7 @@ void TMapTable::GatherRows(const TPixel* src, TPixel* dst, int32_t first, int32_
     for (int32_t j = first; j < last; ++j) {
         TPixel* out = dst + size_t(j - first) * size_t(width_);
         if (separable_)
-            GatherSeparableRow(src, out, j);
+            SeparableRow<false>(src, out, j);
         else
             GatherEveryRow(src, out, j);
     }

@@ -44,9 +44,10 @@ public:
     int32_t LowestSourceRowFrom(int32_t j) const { return lowestFrom_[size_t(j)]; }
 
 private:
-    void GatherSeparableRow(const TPixel* src, TPixel* out, int32_t j) const;
+    // Row j of a separable map into out, with streaming stores if Stream.
+    template <bool Stream>
+    void SeparableRow(const TPixel* src, TPixel* out, int32_t j) const;
     void GatherEveryRow(const TPixel* src, TPixel* out, int32_t j) const;
-    void StreamSeparableRow(const TPixel* src, TPixel* out, int32_t j) const;
 
     int32_t width_ = 0;
     int32_t height_ = 0;
@@ -65,6 +66,9 @@ private:
     std::vector<int32_t, TLargeArrayAllocator<int32_t>> every_;
 
     std::vector<int32_t> lowestFrom_;
+    // For a map whose sources jump about: the columns that start a source line, by the
+    // remainder of the row's first pixel index by the pixels of a line.
+    std::vector<std::vector<int32_t>> lineStarts_;
     // Pixels per software prefetch of a source line (0: none).
     int32_t prefetchSpacing_ = 0;
 };

@@ -97,10 +97,10 @@ __attribute__((target("avx2"))) __m256i ColorChannel8(size_t k, const TColorWave
     return _mm256_cvttps_epi32(value);
 }
 
-// Colours of the particles 0 .. count - 1 rounded down to eight; returns how many.
-__attribute__((target("avx2"))) size_t Colors8(TPixel* colors, size_t count, const TColorWave (&waves)[3])
+// Colours of the particles k .. count - 1, as many as whole groups of eight cover; returns
+// the first particle left.
+__attribute__((target("avx2"))) size_t Colors8(TPixel* colors, size_t k, size_t count, const TColorWave (&waves)[3])
 {
-    size_t k = 0;
     for (; k + 8 <= count; k += 8) {
         const __m256i red = ColorChannel8(k, waves[0]), green = ColorChannel8(k, waves[1]);
         const __m256i blue = ColorChannel8(k, waves[2]);
@@ -113,11 +113,55 @@ __attribute__((target("avx2"))) size_t Colors8(TPixel* colors, size_t count, con
     return k;
 }
 
+// The same sixteen lanes wide, for processors with AVX-512; the last eight of a padded chain
+// go through masked loads and stores.
+template <bool First>
+__attribute__((target("avx512f"))) void SumWave16(const float* chain, float phase, float frequency, float amplitude,
+                                                  float* axis, size_t padded)
+{
+    const __m512 p = _mm512_set1_ps(phase);
+    const __m512 f = _mm512_set1_ps(frequency);
+    const __m512 a = _mm512_set1_ps(amplitude);
+    for (size_t k = 0; k < padded; k += 16) {
+        const __mmask16 lanes = padded - k >= 16 ? __mmask16(0xFFFF) : __mmask16(0x00FF);
+        __m512 term = _mm512_mul_ps(a, FastSine16(_mm512_mul_ps(_mm512_add_ps(_mm512_maskz_loadu_ps(lanes, chain + k), p), f)));
+        if constexpr (!First)
+            term = _mm512_add_ps(_mm512_maskz_loadu_ps(lanes, axis + k), term);
+        _mm512_mask_storeu_ps(axis + k, lanes, term);
+    }
+}
+
+__attribute__((target("avx512f"))) __m512i ColorChannel16(size_t k, const TColorWave& w)
+{
+    const __m512 argument = _mm512_add_ps(_mm512_loadu_ps(w.Angles + k), _mm512_set1_ps(w.Drift));
+    const __m512 value =
+        _mm512_add_ps(_mm512_mul_ps(FastSine16(argument), _mm512_set1_ps(w.Amplitude)), _mm512_set1_ps(w.Base));
+    return _mm512_maskz_cvttps_epi32(0xFFFF, value);
+}
+
+// The same sixteen at a time from particle 0.
+__attribute__((target("avx512f"))) size_t Colors16(TPixel* colors, size_t count, const TColorWave (&waves)[3])
+{
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        alignas(64) int32_t channels[3][16];
+        for (size_t c = 0; c < 3; ++c)
+            _mm512_store_si512(channels[c], ColorChannel16(k, waves[c]));
+        for (size_t q = 0; q < 16; q += 4) {
+            const auto quarter = [&](size_t c) { return _mm_load_si128(reinterpret_cast<const __m128i*>(channels[c] + q)); };
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(colors + k + q), PackColors4(quarter(0), quarter(1), quarter(2)));
+        }
+    }
+    return k;
+}
+
 // The wave term of every particle on the widest path the processor has.
 template <bool First>
 void SumWaveChosen(const float* chain, float phase, float frequency, float amplitude, float* axis, size_t padded)
 {
-    if (HasAVX2)
+    if (HasAVX512)
+        SumWave16<First>(chain, phase, frequency, amplitude, axis, padded);
+    else if (HasAVX2)
         SumWave8<First>(chain, phase, frequency, amplitude, axis, padded);
     else
         SumWave<First>(chain, phase, frequency, amplitude, axis, padded);
@@ -253,7 +297,9 @@ void TParticleWaves::ComputeColors()
                                  {FreqGreen, colorAngles_[1].data(), Pos * ShiftGreen, AmpGreen, BaseGreen},
                                  {FreqBlue, colorAngles_[2].data(), Pos * ShiftBlue, AmpBlue, BaseBlue}};
     const size_t count = size_t(ParticleCount);
-    size_t k = HasAVX2 ? Colors8(Colors, count, waves) : 0;
+    size_t k = HasAVX512 ? Colors16(Colors, count, waves) : 0;
+    if (HasAVX2)
+        k = Colors8(Colors, k, count, waves);
     for (; k + 4 <= count; k += 4)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Colors + k), Colors4(k, waves));
     if (k < count) {

@@ -15,6 +15,7 @@ struct Features {
     bool mmx = false;
     bool now3d = false;
     bool avx2 = false;
+    bool avx512 = false;
 };
 
 #ifdef LUMENFALL_X86
@@ -61,6 +62,7 @@ Features Detect()
     // The compiler's own check also asks the system whether it saves the AVX registers.
     __builtin_cpu_init();
     f.avx2 = __builtin_cpu_supports("avx2");
+    f.avx512 = __builtin_cpu_supports("avx512f");
 #endif
     return f;
 }
@@ -78,18 +80,21 @@ void InitCPUFeatures()
     HasMMX = Detected().mmx;
     Has3DNow = Detected().now3d;
     HasAVX2 = Detected().avx2;
+    HasAVX512 = Detected().avx512;
 }
 
 bool DetectedMMX() { return Detected().mmx; }
 bool Detected3DNow() { return Detected().now3d; }
 bool DetectedAVX2() { return Detected().avx2; }
+bool DetectedAVX512() { return Detected().avx512; }
 
-ScopedCPUFeatures::ScopedCPUFeatures(bool mmx, bool now3d, bool avx2)
-    : savedMMX_(HasMMX), saved3DNow_(Has3DNow), savedAVX2_(HasAVX2)
+ScopedCPUFeatures::ScopedCPUFeatures(bool mmx, bool now3d, bool avx2, bool avx512)
+    : savedMMX_(HasMMX), saved3DNow_(Has3DNow), savedAVX2_(HasAVX2), savedAVX512_(HasAVX512)
 {
     HasMMX = mmx;
     Has3DNow = now3d;
     HasAVX2 = avx2;
+    HasAVX512 = avx512;
 }
 
 ScopedCPUFeatures::~ScopedCPUFeatures()
@@ -97,4 +102,5 @@ ScopedCPUFeatures::~ScopedCPUFeatures()
     HasMMX = savedMMX_;
     Has3DNow = saved3DNow_;
     HasAVX2 = savedAVX2_;
+    HasAVX512 = savedAVX512_;
 }

@@ -4,30 +4,44 @@
 
 #if defined(__SSE2__)
 
-__m128 FastSineDetail::WithSlowLanes(__m128 x, __m128 y, int fastLanes)
+namespace {
+
+// results[lane] := sinf(arguments[lane]) for the lanes whose bit is clear in fastLanes.
+void SlowLanes(const float* arguments, float* results, int lanes, unsigned fastLanes)
 {
-    alignas(16) float arguments[4];
-    alignas(16) float results[4];
-    _mm_store_ps(arguments, x);
-    _mm_store_ps(results, y);
-    for (int lane = 0; lane < 4; ++lane) {
-        if ((fastLanes & (1 << lane)) == 0)
+    for (int lane = 0; lane < lanes; ++lane) {
+        if ((fastLanes & (1u << lane)) == 0)
             results[lane] = std::sin(arguments[lane]);
     }
+}
+
+} // namespace
+
+__m128 FastSineDetail::WithSlowLanes(__m128 x, __m128 y, int fastLanes)
+{
+    alignas(16) float arguments[4], results[4];
+    _mm_store_ps(arguments, x);
+    _mm_store_ps(results, y);
+    SlowLanes(arguments, results, 4, unsigned(fastLanes));
     return _mm_load_ps(results);
 }
 
 __m256 FastSineDetail::WithSlowLanes8(__m256 x, __m256 y, int fastLanes)
 {
-    alignas(32) float arguments[8];
-    alignas(32) float results[8];
+    alignas(32) float arguments[8], results[8];
     _mm256_store_ps(arguments, x);
     _mm256_store_ps(results, y);
-    for (int lane = 0; lane < 8; ++lane) {
-        if ((fastLanes & (1 << lane)) == 0)
-            results[lane] = std::sin(arguments[lane]);
-    }
+    SlowLanes(arguments, results, 8, unsigned(fastLanes));
     return _mm256_load_ps(results);
+}
+
+__m512 FastSineDetail::WithSlowLanes16(__m512 x, __m512 y, __mmask16 fastLanes)
+{
+    alignas(64) float arguments[16], results[16];
+    _mm512_store_ps(arguments, x);
+    _mm512_store_ps(results, y);
+    SlowLanes(arguments, results, 16, fastLanes);
+    return _mm512_load_ps(results);
 }
 
 void FastSines(const float* x, float* y, size_t count)

@@ -1,5 +1,6 @@
 #pragma once
-// Sine of single-precision arguments in radians, four at a time with SSE2 or eight with AVX2
+// Sine of single-precision arguments in radians, four at a time with SSE2, eight with AVX2 or
+// sixteen with AVX-512
 // (the same operations, so the same results): several times faster than sinf and within
 // about 1e-7 of it.
 //
@@ -44,6 +45,7 @@ inline constexpr float S11 = -2.40801904329696e-8f;
 // y with the lanes that are not set in fastLanes (movemask bits) replaced by sinf of x.
 __m128 WithSlowLanes(__m128 x, __m128 y, int fastLanes);
 __attribute__((target("avx2"))) __m256 WithSlowLanes8(__m256 x, __m256 y, int fastLanes);
+__attribute__((target("avx512f"))) __m512 WithSlowLanes16(__m512 x, __m512 y, __mmask16 fastLanes);
 
 } // namespace FastSineDetail
 
@@ -93,5 +95,30 @@ __attribute__((target("avx2"))) inline __m256 FastSine8(__m256 x)
     if (fastLanes != 0xFF) [[unlikely]]
         return WithSlowLanes8(x, y, fastLanes);
     return y;
+}
+
+// FastSine4 on sixteen lanes; only for processors with AVX-512.
+__attribute__((target("avx512f"))) inline __m512 FastSine16(__m512 x)
+{
+    using namespace FastSineDetail;
+    const __m512 shifted = _mm512_add_ps(_mm512_mul_ps(x, _mm512_set1_ps(InvPi)), _mm512_set1_ps(RoundingShift));
+    const __m512 k = _mm512_sub_ps(shifted, _mm512_set1_ps(RoundingShift));
+    __m512 r = _mm512_sub_ps(x, _mm512_mul_ps(k, _mm512_set1_ps(PiA)));
+    r = _mm512_sub_ps(r, _mm512_mul_ps(k, _mm512_set1_ps(PiB)));
+    r = _mm512_sub_ps(r, _mm512_mul_ps(k, _mm512_set1_ps(PiC)));
+    const __m512 r2 = _mm512_mul_ps(r, r);
+    __m512 p = _mm512_add_ps(_mm512_mul_ps(_mm512_set1_ps(S11), r2), _mm512_set1_ps(S9));
+    p = _mm512_add_ps(_mm512_mul_ps(p, r2), _mm512_set1_ps(S7));
+    p = _mm512_add_ps(_mm512_mul_ps(p, r2), _mm512_set1_ps(S5));
+    p = _mm512_add_ps(_mm512_mul_ps(p, r2), _mm512_set1_ps(S3));
+    const __m512 y = _mm512_add_ps(r, _mm512_mul_ps(_mm512_mul_ps(r, r2), p));
+    // The masked forms: the compiler warns about the undefined source of the plain ones.
+    const __m512i sign = _mm512_maskz_slli_epi32(0xFFFF, _mm512_castps_si512(shifted), 31);
+    const __m512 signed_ = _mm512_castsi512_ps(_mm512_xor_si512(_mm512_castps_si512(y), sign));
+
+    const __mmask16 fastLanes = _mm512_cmp_ps_mask(_mm512_abs_ps(x), _mm512_set1_ps(FastSineRange), _CMP_LE_OS);
+    if (fastLanes != 0xFFFF) [[unlikely]]
+        return WithSlowLanes16(x, signed_, fastLanes);
+    return signed_;
 }
 #endif

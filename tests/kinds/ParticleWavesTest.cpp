@@ -210,7 +210,7 @@ TEST(ParticleWavesTest, WithoutParticlesNothingIsDrawnAndTimeStillRuns)
 
 } // namespace
 
-TEST(ParticleWavesTest, EightLanePathGivesTheFourLanePointsAndColoursBitForBit)
+TEST(ParticleWavesTest, WidePathsGiveTheFourLanePointsAndColoursBitForBit)
 {
     if (!DetectedAVX2())
         GTEST_SKIP() << "no AVX2";
@@ -218,13 +218,14 @@ TEST(ParticleWavesTest, EightLanePathGivesTheFourLanePointsAndColoursBitForBit)
     // colour arguments beyond the sine's fast range.
     for (float pos : {3.7f, 250000.0f}) {
         TWaveConfig config;
-        MakeBusy(config, 1003);
+        MakeBusy(config, 995);
         config.Pos = pos;
         config.ShiftRed = 1.3f;
         config.ShiftBlue = -0.7f;
-        TParticleWaves four, eight;
+        TParticleWaves four, eight, sixteen;
         four.ApplyWaveConfig(config);
         eight.ApplyWaveConfig(config);
+        sixteen.ApplyWaveConfig(config);
         for (int frame = 0; frame < 3; ++frame) {
             {
                 ScopedCPUFeatures features(true, false, false);
@@ -237,6 +238,14 @@ TEST(ParticleWavesTest, EightLanePathGivesTheFourLanePointsAndColoursBitForBit)
             const size_t n = size_t(config.ParticleCount);
             ASSERT_EQ(std::memcmp(four.Points, eight.Points, n * sizeof(TVector3d)), 0) << pos << " " << frame;
             ASSERT_EQ(std::memcmp(four.Colors, eight.Colors, n * sizeof(TPixel)), 0) << pos << " " << frame;
+            if (!DetectedAVX512())
+                continue;
+            {
+                ScopedCPUFeatures features(true, false, true, true);
+                sixteen.Move();
+            }
+            ASSERT_EQ(std::memcmp(four.Points, sixteen.Points, n * sizeof(TVector3d)), 0) << pos << " " << frame;
+            ASSERT_EQ(std::memcmp(four.Colors, sixteen.Colors, n * sizeof(TPixel)), 0) << pos << " " << frame;
         }
     }
 }

@@ -17,6 +17,11 @@ __attribute__((target("avx2"))) void StoreFastSine8(const float* x, float* y)
 {
     _mm256_storeu_ps(y, FastSine8(_mm256_loadu_ps(x)));
 }
+
+__attribute__((target("avx512f"))) void StoreFastSine16(const float* x, float* y)
+{
+    _mm512_storeu_ps(y, FastSine16(_mm512_loadu_ps(x)));
+}
 #endif
 
 // Every 251st float from 0 up to the end of the fast range, with both signs, covers the
@@ -82,7 +87,7 @@ TEST(FastSineTest, ArraysOfAnyLengthMayBeComputedInPlace)
 
 #if defined(__SSE2__)
 // The same operations eight lanes wide: every result bit for bit, slow lanes included.
-TEST(FastSineTest, EightLanesGiveTheFourLaneResultsBitForBit)
+TEST(FastSineTest, EightAndSixteenLanesGiveTheFourLaneResultsBitForBit)
 {
     if (!DetectedAVX2())
         GTEST_SKIP() << "no AVX2";
@@ -93,15 +98,21 @@ TEST(FastSineTest, EightLanesGiveTheFourLaneResultsBitForBit)
         x.push_back(std::bit_cast<float>(uint32_t(bits)));
         x.push_back(-x.back());
     }
-    while (x.size() % 8 != 0)
+    while (x.size() % 16 != 0)
         x.push_back(1.0f);
-    for (size_t i = 0; i < x.size(); i += 8) {
-        alignas(32) float four[8], eight[8];
-        _mm_store_ps(four, FastSine4(_mm_loadu_ps(x.data() + i)));
-        _mm_store_ps(four + 4, FastSine4(_mm_loadu_ps(x.data() + i + 4)));
-        StoreFastSine8(x.data() + i, eight);
-        for (size_t lane = 0; lane < 8; ++lane)
-            ASSERT_EQ(std::bit_cast<uint32_t>(four[lane]), std::bit_cast<uint32_t>(eight[lane])) << x[i + lane];
+    for (size_t i = 0; i < x.size(); i += 16) {
+        alignas(64) float four[16], wide[16];
+        for (size_t q = 0; q < 16; q += 4)
+            _mm_store_ps(four + q, FastSine4(_mm_loadu_ps(x.data() + i + q)));
+        StoreFastSine8(x.data() + i, wide);
+        StoreFastSine8(x.data() + i + 8, wide + 8);
+        for (size_t lane = 0; lane < 16; ++lane)
+            ASSERT_EQ(std::bit_cast<uint32_t>(four[lane]), std::bit_cast<uint32_t>(wide[lane])) << x[i + lane];
+        if (!DetectedAVX512())
+            continue;
+        StoreFastSine16(x.data() + i, wide);
+        for (size_t lane = 0; lane < 16; ++lane)
+            ASSERT_EQ(std::bit_cast<uint32_t>(four[lane]), std::bit_cast<uint32_t>(wide[lane])) << x[i + lane];
     }
 }
 #endif

@@ -62,13 +62,16 @@ TEST(CPUFeatures, ForcingRestoresTheDetectedFlags)
         EXPECT_FALSE(HasMMX);
         EXPECT_FALSE(Has3DNow);
         EXPECT_FALSE(HasAVX2);
-        ScopedCPUFeatures all(true, true, true);
+        EXPECT_FALSE(HasAVX512);
+        ScopedCPUFeatures all(true, true, true, true);
         EXPECT_TRUE(Has3DNow);
         EXPECT_TRUE(HasAVX2);
+        EXPECT_TRUE(HasAVX512);
     }
     EXPECT_EQ(HasMMX, DetectedMMX());
     EXPECT_EQ(Has3DNow, Detected3DNow());
     EXPECT_EQ(HasAVX2, DetectedAVX2());
+    EXPECT_EQ(HasAVX512, DetectedAVX512());
 #if defined(__x86_64__)
     EXPECT_TRUE(DetectedMMX()); // every x86-64 processor has it
 #endif
