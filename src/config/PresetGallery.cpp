@@ -127,8 +127,13 @@ void TPresetGallery::Remove()
     if (!name)
         return;
     TPresetRemoval removal = TPresetRemoval::Refused;
-    if (!Guarded([&] { removal = store_.Remove(*name); }) || removal != TPresetRemoval::Removed)
+    if (!Guarded([&] { removal = store_.Remove(*name); }) || removal == TPresetRemoval::Refused)
         return;
+    // The entry now shows the installation's preset.
+    if (removal == TPresetRemoval::StillListed) {
+        RefreshThumbnail(*name);
+        return;
+    }
     const int row = list_.row(list_.selectedItems().front());
     std::erase(names_, *name);
     const QSignalBlocker quiet(list_);

@@ -57,7 +57,7 @@ private:
     void LoadSelected();
     // Runs a store operation; an error becomes a message instead of leaving the event loop.
     bool Guarded(const std::function<void()>& operation);
-    // Draws the thumbnail of a preset that was written again.
+    // Draws the named thumbnail again after the file behind the name changed.
     void RefreshThumbnail(const std::string& name);
 
     QListWidget& list_;

@@ -524,6 +524,10 @@ TEST_F(WavePageTest, ThumbnailsFillInWithoutMovingTheList)
     ASSERT_TRUE(fs::exists(UserFolder() / "Cobalt.lmx"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Shown(*list.item(2)) != before; }, 60000));
     EXPECT_EQ(list.currentRow(), 2);
+    // Removing that copy shows the installation's picture again.
+    Click(page, "cmdWaveRemove");
+    ASSERT_FALSE(fs::exists(UserFolder() / "Cobalt.lmx"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Shown(*list.item(2)) == before; }, 60000));
 }
 
 TEST_F(WavePageTest, ClosingWhileThumbnailsAreDrawnReturnsAtOnce)
