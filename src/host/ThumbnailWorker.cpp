@@ -9,6 +9,15 @@
 #include <algorithm>
 #include <exception>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kNiceness = 10;
+
+} // namespace
+
 TThumbnailWorker::TThumbnailWorker(QObject& receiver, TDeliver deliver, QSize size, TThumbnailCache cache)
     : receiver_(receiver), deliver_(std::move(deliver)), size_(size), cache_(std::move(cache)),
       thread_([this] { Work(); })
@@ -41,6 +50,9 @@ void TThumbnailWorker::Request(const std::string& name, const std::string& file)
 
 void TThumbnailWorker::Work()
 {
+    // Pictures wait for the user interface, not the other way round (on Linux the priority of
+    // a thread id is that thread's alone).
+    ::setpriority(PRIO_PROCESS, id_t(::gettid()), kNiceness);
     for (;;) {
         TRequest request;
         {
