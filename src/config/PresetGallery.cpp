@@ -1,6 +1,7 @@
 #include "config/PresetGallery.h"
 
 #include "config/CfgPrompts.h"
+#include "config/GalleryThumbnails.h"
 #include "config/PresetName.h"
 #include "util/AsciiCase.h"
 
@@ -16,6 +17,8 @@ TPresetGallery::TPresetGallery(QListWidget& list, std::vector<std::string>& name
       prompts_(prompts)
 {
     list_.setSelectionMode(QAbstractItemView::SingleSelection);
+    if (store_.ThumbnailFile)
+        thumbnails_ = new TGalleryThumbnails(list_, store_.ThumbnailFile);
     // Keys, clicks and assistive technology (which selects without moving the current entry)
     // all load the entry; the click that selected an entry loads it once.
     connect(&list_, &QListWidget::itemSelectionChanged, this, [this] {
@@ -38,6 +41,8 @@ void TPresetGallery::Fill()
     list_.clear();
     for (const std::string& name : names_)
         list_.addItem(QString::fromStdString(name));
+    if (thumbnails_)
+        thumbnails_->RequestAll();
 }
 
 std::optional<std::string> TPresetGallery::Selected() const
@@ -53,6 +58,12 @@ std::optional<std::string> TPresetGallery::Listed(const std::string& name) const
     const auto found = std::find_if(names_.begin(), names_.end(),
                                     [&](const std::string& listed) { return SameNoCase(listed, name); });
     return found == names_.end() ? std::nullopt : std::optional<std::string>(*found);
+}
+
+void TPresetGallery::RefreshThumbnail(const std::string& name)
+{
+    if (thumbnails_)
+        thumbnails_->Request(name);
 }
 
 bool TPresetGallery::Guarded(const std::function<void()>& operation)
@@ -92,19 +103,22 @@ void TPresetGallery::Add()
     }
     const std::string name = answer->toStdString();
     if (const auto listed = Listed(name)) {
-        if (prompts_->ConfirmOverwrite(Parent()))
-            Guarded([&] { store_.Save(*listed); });
+        if (prompts_->ConfirmOverwrite(Parent()) && Guarded([&] { store_.Save(*listed); }))
+            RefreshThumbnail(*listed);
         return;
     }
     // Listed only once it is written, so that the list never names a preset that is not there.
-    if (Guarded([&] { store_.Save(name); }))
+    if (Guarded([&] { store_.Save(name); })) {
         Insert(name);
+        RefreshThumbnail(name);
+    }
 }
 
 void TPresetGallery::Change()
 {
-    if (const auto name = Selected())
-        Guarded([&] { store_.Save(*name); });
+    const auto name = Selected();
+    if (name && Guarded([&] { store_.Save(*name); }))
+        RefreshThumbnail(*name);
 }
 
 void TPresetGallery::Remove()
@@ -113,8 +127,13 @@ void TPresetGallery::Remove()
     if (!name)
         return;
     TPresetRemoval removal = TPresetRemoval::Refused;
-    if (!Guarded([&] { removal = store_.Remove(*name); }) || removal != TPresetRemoval::Removed)
+    if (!Guarded([&] { removal = store_.Remove(*name); }) || removal == TPresetRemoval::Refused)
         return;
+    // The entry now shows the installation's preset.
+    if (removal == TPresetRemoval::StillListed) {
+        RefreshThumbnail(*name);
+        return;
+    }
     const int row = list_.row(list_.selectedItems().front());
     std::erase(names_, *name);
     const QSignalBlocker quiet(list_);

@@ -14,6 +14,7 @@
 class QListWidget;
 class QWidget;
 class TCfgPrompts;
+class TGalleryThumbnails;
 
 enum class TPresetRemoval {
     Removed,     // the entry goes
@@ -27,6 +28,9 @@ struct TPresetStore {
     // Writes the edited preset under the name (a new or a listed one).
     std::function<void(const std::string& name)> Save;
     std::function<TPresetRemoval(const std::string& name)> Remove;
+    // The file a thumbnail of the named preset is drawn from; kinds without thumbnails leave
+    // it empty.
+    std::function<std::string(const std::string& name)> ThumbnailFile;
 };
 
 class TPresetGallery : public QObject {
@@ -53,11 +57,15 @@ private:
     void LoadSelected();
     // Runs a store operation; an error becomes a message instead of leaving the event loop.
     bool Guarded(const std::function<void()>& operation);
+    // Draws the named thumbnail again after the file behind the name changed.
+    void RefreshThumbnail(const std::string& name);
 
     QListWidget& list_;
     std::vector<std::string>& names_;
     QString addPrompt_;
     TPresetStore store_;
     TCfgPrompts*& prompts_;
+    // Owned by the list box; null for kinds without thumbnails.
+    TGalleryThumbnails* thumbnails_ = nullptr;
     bool pressLoaded_ = false;
 };

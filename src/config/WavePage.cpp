@@ -193,6 +193,7 @@ void TWavePage::BindGallery()
         }
         return TPresetRemoval::Removed;
     };
+    store.ThumbnailFile = [this](const std::string& name) { return WaveFileToOpen(dialog_.Settings(), name); };
     gallery_ = new TPresetGallery(*ui_->lstWaveSchemes, dialog_.Settings().WaveList,
                                   "Enter a name for the new wave setting", std::move(store), prompts_);
     connect(ui_->cmdWaveAdd, &QPushButton::clicked, gallery_, [this] { gallery_->Add(); });

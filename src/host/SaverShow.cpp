@@ -296,6 +296,19 @@ void TSaverShow::BuildShow()
     BuildSequences();
 }
 
+void TSaverShow::BuildWaveAlone()
+{
+    if (controler_)
+        controler_->Stop();
+    BuildWaveParts();
+    controler_ = std::make_unique<TSequenceControler>();
+    auto waveItem = MakeWaveItem();
+    controler_->Sequences().Add(waveItem.get());
+    sequences_.push_back(std::move(waveItem));
+    controler_->SetLoop(true);
+    controler_->Start();
+}
+
 void TSaverShow::BuildTranslationMap()
 {
     TWaveConfig& wave = ActiveWave();
@@ -400,6 +413,16 @@ std::unique_ptr<TParticleSequence> TSaverShow::MakeSequence(bool morph, const st
     return item;
 }
 
+std::unique_ptr<TParticleSequence> TSaverShow::MakeWaveItem()
+{
+    const TWaveConfig& wave = ActiveWave();
+    auto item = MakeSequence(false, "Particle Wave : " + wave.Name, *waveSystem_, wave.MotionBlur, wave.SmoothFilter,
+                             settings_.WaveDuration);
+    item->TransMapFilter = wave.TransMapFilter;
+    item->TransMapMode = wave.TransMapMode;
+    return item;
+}
+
 void TSaverShow::BuildSequences()
 {
     const TWaveConfig& wave = ActiveWave();
@@ -407,10 +430,7 @@ void TSaverShow::BuildSequences()
     const TTextConfig& text = settings_.ActiveText;
     controler_ = std::make_unique<TSequenceControler>();
 
-    auto waveItem = MakeSequence(false, "Particle Wave : " + wave.Name, *waveSystem_, wave.MotionBlur,
-                                 wave.SmoothFilter, settings_.WaveDuration);
-    waveItem->TransMapFilter = wave.TransMapFilter;
-    waveItem->TransMapMode = wave.TransMapMode;
+    auto waveItem = MakeWaveItem();
     auto logoMorphItem = MakeSequence(true, "Morphing Wave<>Logo", *logoMorph_, Average(wave.MotionBlur, logo.MotionBlur),
                                       wave.SmoothFilter, settings_.MorphDuration);
     auto logoItem = MakeSequence(false, "Particle Logo : " + logo.Name, *logoSystem_, logo.MotionBlur,

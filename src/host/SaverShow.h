@@ -112,6 +112,9 @@ public:
     // line and an empty logo; a wave too large to draw becomes a message line and the
     // built-in wave.
     void BuildShow();
+    // The wave alone, drawn frame by frame as in the show (filters, translation map), for
+    // pictures of a preset. Unlike BuildShow, a wave too large to draw raises.
+    void BuildWaveAlone();
     // The preview: the wave alone with an eighth of its particles plus one, sized to the
     // parent's area when one is given (width and height above 0).
     void BuildPreview(int32_t parentWidth, int32_t parentHeight);
@@ -155,6 +158,7 @@ private:
     void BuildLogo();
     void BuildText();
     void BuildSequences();
+    std::unique_ptr<TParticleSequence> MakeWaveItem();
     std::unique_ptr<TParticleSequence> MakeSequence(bool morph, const std::string& name, TParticleSystem& system,
                                                     int32_t motionBlur, bool smoothFilter, int32_t durationSeconds);
     void DrawOverlay();

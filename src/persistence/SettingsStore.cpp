@@ -2,10 +2,10 @@
 
 #include "kinds/LumenfallCfg.h"
 #include "util/AsciiCase.h"
+#include "util/BaseDirectory.h"
 #include "util/WindowsTool.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -290,14 +290,8 @@ std::optional<std::string> ExistingWaveFile(const std::string& folder, const std
 
 std::string UserWavesDirectory()
 {
-    // Relative values are ignored, as the base-directory rules ask.
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    fs::path base;
-    if (dataHome && dataHome[0] == '/')
-        base = dataHome;
-    else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        base = fs::path(home) / ".local" / "share";
-    else
+    const fs::path base = UserBaseDirectory("XDG_DATA_HOME", ".local/share");
+    if (base.empty())
         return {};
     return (base / "lumenfall" / "waves").string() + "/";
 }

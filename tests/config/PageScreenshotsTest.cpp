@@ -7,6 +7,7 @@
 
 #include "config/FakeCfgDialog.h"
 #include "config/PageTestSupport.h"
+#include "persistence/SettingsStore.h"
 #include "persistence/TemporaryHives.h"
 
 #include <QAbstractItemView>
@@ -14,10 +15,13 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
 #include <QPixmap>
 #include <QTabWidget>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -49,11 +53,28 @@ void ShootSubPages(QWidget& page, const char* tabsName, const QString& prefix)
     page.hide();
 }
 
+// Until every entry shows its picture instead of the placeholder it starts with.
+void WaitForThumbnails(const QListWidget& list)
+{
+    ASSERT_GT(list.count(), 1);
+    const auto shown = [&](int row) { return list.item(row)->icon().pixmap(list.iconSize()).toImage(); };
+    const QImage placeholder = shown(0);
+    for (int row = 0; row < list.count(); ++row)
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shown(row) != placeholder; }, 60000)) << row;
+}
+
 TEST(PageScreenshots, EverySubPageFitsTheDialog)
 {
     TTemporaryHives hives("screenshots");
     TFakeCfgDialog dialog;
-    dialog.settings.WaveList = {"Intro System", "Spiral", "My own"};
+    // The shipped presets, with their thumbnails.
+    dialog.settings.WavesDirectory = (std::filesystem::path(LUMENFALL_TEST_BUILD_DIR) / "share/lumenfall/waves/").string();
+    dialog.settings.UserWavesDirectory = UserWavesDirectory();
+    std::filesystem::create_directories(dialog.settings.UserWavesDirectory);
+    TWaveConfig own;
+    SetBuiltInWave(own);
+    own.SaveToFile(dialog.settings.UserWavesDirectory + "My own preset with a long name.lmx");
+    dialog.settings.WaveList = ListWavePresets(dialog.settings.WavesDirectory, dialog.settings.UserWavesDirectory);
     dialog.settings.LogoList = {"Emblem", "Mask Logo"};
     dialog.settings.TextList = {"Ticker"};
     dialog.settings.ActiveText = {"", 2, true, TRenderMode::rmDrawStars, {}, {0, 0.5f, 0}, "Lumenfall\nparticles",
@@ -69,6 +90,9 @@ TEST(PageScreenshots, EverySubPageFitsTheDialog)
         TWavePage page(dialog);
         page.SetPrompts(prompts);
         page.LoadPage();
+        auto& list = Child<QListWidget>(page, "lstWaveSchemes");
+        WaitForThumbnails(list);
+        list.setCurrentItem(list.findItems("My own preset with a long name", Qt::MatchExactly).front());
         ShootSubPages(page, "pgParticleCfg", "waves");
     }
     {

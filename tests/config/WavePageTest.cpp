@@ -1,5 +1,6 @@
 #include "config/WavePage.h"
 
+#include "config/GalleryThumbnails.h"
 #include "config/FakeCfgDialog.h"
 #include "config/PageTestSupport.h"
 #include "config/DecimalField.h"
@@ -9,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QTabWidget>
 
@@ -469,6 +471,80 @@ TEST_F(WavePageTest, RemoveDeletesTheSelectedUsersFileOnly)
     EXPECT_TRUE(fs::exists(InstallFolder() / "Both.lmx"));
     EXPECT_EQ(prompts.messages, QStringList{"\"Both\" comes with Lumenfall and cannot be removed."});
     EXPECT_EQ(Listed(), (QStringList{"Both", "First"}));
+}
+
+
+// A turning ring of particles with the given red, which draws a picture.
+void WriteRing(const fs::path& file, int32_t particles, float red)
+{
+    TWaveConfig wave;
+    SetBuiltInWave(wave);
+    wave.ParticleCount = particles;
+    wave.BaseRed = red;
+    wave.SaveToFile(file.string());
+}
+
+// What the entry shows.
+QImage Shown(const QListWidgetItem& item) { return item.icon().pixmap(kThumbnailSize).toImage(); }
+
+TEST_F(WavePageTest, ThumbnailsFillInWithoutMovingTheList)
+{
+    WriteRing(InstallFolder() / "Amber.lmx", 1500, 200);
+    std::ofstream(InstallFolder() / "Broken.lmx", std::ios::binary) << "not a preset";
+    WriteRing(InstallFolder() / "Cobalt.lmx", 1500, 0);
+    WriteRing(InstallFolder() / "Jade.lmx", 1500, 60);
+    Open();
+    auto& list = Child<QListWidget>(page, "lstWaveSchemes");
+    list.setCurrentRow(2);
+
+    // Every entry has a placeholder before any picture can have come.
+    const QImage placeholder = Shown(*list.item(0));
+    for (int row = 0; row < list.count(); ++row)
+        EXPECT_EQ(Shown(*list.item(row)), placeholder) << row;
+
+    // Requests are served in list order: once the last entry has its picture, all have.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Shown(*list.item(3)) != placeholder; }, 60000));
+    EXPECT_EQ(Listed(), (QStringList{"Amber", "Broken", "Cobalt", "Jade"}));
+    EXPECT_EQ(list.currentRow(), 2);
+    EXPECT_EQ(list.selectedItems(), QList<QListWidgetItem*>{list.item(2)});
+    EXPECT_EQ(Shown(*list.item(1)), placeholder) << "a preset that cannot be read keeps the placeholder";
+    const TThumbnailCache cache(ThumbnailCacheDirectory());
+    for (int row : {0, 2, 3}) {
+        const fs::path file = InstallFolder() / (list.item(row)->text().toStdString() + ".lmx");
+        const QImage kept = TThumbnailCache::Load(cache.Entry(file.string(), kThumbnailSize), kThumbnailSize);
+        ASSERT_FALSE(kept.isNull()) << row;
+        EXPECT_EQ(Shown(*list.item(row)), kept.convertToFormat(Shown(*list.item(row)).format())) << row;
+    }
+
+    // "Change" writes the user's copy, whose picture follows.
+    const QImage before = Shown(*list.item(2));
+    dialog.editedWave.BaseRed = 255;
+    dialog.editedWave.BaseGreen = 255;
+    Click(page, "cmdWaveChange");
+    ASSERT_TRUE(fs::exists(UserFolder() / "Cobalt.lmx"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Shown(*list.item(2)) != before; }, 60000));
+    EXPECT_EQ(list.currentRow(), 2);
+    // Removing that copy shows the installation's picture again.
+    Click(page, "cmdWaveRemove");
+    ASSERT_FALSE(fs::exists(UserFolder() / "Cobalt.lmx"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Shown(*list.item(2)) == before; }, 60000));
+}
+
+TEST_F(WavePageTest, ClosingWhileThumbnailsAreDrawnReturnsAtOnce)
+{
+    // Each of these takes more than a second to draw.
+    for (const char* name : {"A", "B", "C", "D", "E"})
+        WriteRing(InstallFolder() / (std::string(name) + ".lmx"), MaxWaveParticleCount, 100);
+    dialog.settings.WaveList = ListWavePresets(dialog.settings.WavesDirectory, dialog.settings.UserWavesDirectory);
+    auto busy = std::make_unique<TWavePage>(dialog);
+    busy->LoadPage();
+    QTest::qWait(100);
+    QElapsedTimer timer;
+    timer.start();
+    busy.reset();
+    EXPECT_LT(timer.elapsed(), 1000);
+    // Whatever was on its way goes with the page.
+    QTest::qWait(50);
 }
 
 } // namespace
