@@ -301,6 +301,7 @@ void TSaverShow::BuildWaveAlone()
     if (controler_)
         controler_->Stop();
     BuildWaveParts();
+    DropSequences();
     controler_ = std::make_unique<TSequenceControler>();
     auto waveItem = MakeWaveItem();
     controler_->Sequences().Add(waveItem.get());
@@ -423,11 +424,19 @@ std::unique_ptr<TParticleSequence> TSaverShow::MakeWaveItem()
     return item;
 }
 
+void TSaverShow::DropSequences()
+{
+    // The controller first: it stops the items it lists as it goes.
+    controler_.reset();
+    sequences_.clear();
+}
+
 void TSaverShow::BuildSequences()
 {
     const TWaveConfig& wave = ActiveWave();
     const TLogoConfig& logo = settings_.ActiveLogo;
     const TTextConfig& text = settings_.ActiveText;
+    DropSequences();
     controler_ = std::make_unique<TSequenceControler>();
 
     auto waveItem = MakeWaveItem();

@@ -141,6 +141,8 @@ public:
     TDIBRaster* Current() const;
     TParticleWaves* WaveSystem() const { return waveSystem_.get(); }
     TSequenceControler* Controler() const { return controler_.get(); }
+    // The items the show owns: those of the last build only.
+    size_t ItemCount() const { return sequences_.size(); }
     // The current item's name, empty when there is none.
     std::string CurrentItemName() const;
 
@@ -157,6 +159,8 @@ private:
     void BuildTranslationMap();
     void BuildLogo();
     void BuildText();
+    // The previous build's controller and items, which a rebuild replaces.
+    void DropSequences();
     void BuildSequences();
     std::unique_ptr<TParticleSequence> MakeWaveItem();
     std::unique_ptr<TParticleSequence> MakeSequence(bool morph, const std::string& name, TParticleSystem& system,

@@ -142,6 +142,7 @@ TEST(SaverShow, PreparingAndBuildingAgainGivesTheSameShowAndKeepsTheLoadedPreset
         EXPECT_FLOAT_EQ(built.show.ActiveWave().SinMagicParams[0][0], 8.0f) << "converted to pixels twice";
         EXPECT_EQ(built.show.Messages().size(), 1u) << "the missing logo's line, once";
         EXPECT_TRUE(RunFrames(built, 3) == first) << "build " << again + 2 << " draws other frames";
+        EXPECT_EQ(built.show.ItemCount(), 5u) << "a rebuild keeps the items it replaced";
     }
     const TWaveConfig& loaded = *built.show.Settings().ActiveWave;
     EXPECT_EQ(loaded.Width, 50);
