@@ -159,9 +159,8 @@ TSaverShow::TSaverShow() = default;
 
 TSaverShow::~TSaverShow()
 {
-    // The items stop before the systems they draw go.
-    if (controler_)
-        controler_->Stop();
+    // The items go before the systems they draw.
+    DropSequences();
 }
 
 bool TSaverShow::LoadSettings(uint32_t seed)
@@ -269,9 +268,8 @@ void TSaverShow::BuildWaveParts()
 
 void TSaverShow::BuildShow()
 {
-    // A rebuild (the window's size changed) stops the running items before their systems go.
-    if (controler_)
-        controler_->Stop();
+    // A rebuild (the window's size changed) lets go of the running items before their systems go.
+    DropSequences();
     try {
         BuildWaveParts();
     } catch (const std::exception& e) {
@@ -298,14 +296,11 @@ void TSaverShow::BuildShow()
 
 void TSaverShow::BuildWaveAlone()
 {
-    if (controler_)
-        controler_->Stop();
-    BuildWaveParts();
     DropSequences();
+    BuildWaveParts();
     controler_ = std::make_unique<TSequenceControler>();
-    auto waveItem = MakeWaveItem();
-    controler_->Sequences().Add(waveItem.get());
-    sequences_.push_back(std::move(waveItem));
+    sequences_.push_back(MakeWaveItem());
+    controler_->Sequences().Add(sequences_.back().get());
     controler_->SetLoop(true);
     controler_->Start();
 }
@@ -430,13 +425,11 @@ void TSaverShow::DropSequences()
     controler_.reset();
     sequences_.clear();
 }
-
 void TSaverShow::BuildSequences()
 {
     const TWaveConfig& wave = ActiveWave();
     const TLogoConfig& logo = settings_.ActiveLogo;
     const TTextConfig& text = settings_.ActiveText;
-    DropSequences();
     controler_ = std::make_unique<TSequenceControler>();
 
     auto waveItem = MakeWaveItem();

@@ -159,7 +159,7 @@ private:
     void BuildTranslationMap();
     void BuildLogo();
     void BuildText();
-    // The previous build's controller and items, which a rebuild replaces.
+    // Stops and frees the previous build's controller and items.
     void DropSequences();
     void BuildSequences();
     std::unique_ptr<TParticleSequence> MakeWaveItem();
