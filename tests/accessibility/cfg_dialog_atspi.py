@@ -10,6 +10,7 @@ hive staged in the build folder."""
 
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -164,18 +165,39 @@ def hive_text(path):
         return f.read()
 
 
+def x_server_answers(server, number):
+    """Whether the server still runs and accepts a client on its socket."""
+    deadline = time.monotonic() + 10
+    while server.poll() is None and time.monotonic() < deadline:
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
+            try:
+                client.connect("/tmp/.X11-unix/X" + number)
+                return True
+            except OSError:
+                time.sleep(0.1)
+    return False
+
+
 def start_x_server():
-    """Xvfb on a free display; its number comes back through a pipe."""
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                              pass_fds=(write_end,), stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as pipe:
-        number = pipe.readline().strip()
-    if not number:
-        raise AssertionError("Xvfb did not start")
-    os.environ["DISPLAY"] = ":" + number
-    return server
+    """Xvfb on a free display; its number comes back through a pipe. A server that has gone or
+    does not accept clients (another server ending on the same number can take its socket
+    with it) is replaced by one on another number."""
+    for attempt in range(3):
+        read_end, write_end = os.pipe()
+        # -noreset: a server that resets when its last client leaves refuses the next one for a
+        # moment, and the bus's launcher is such a client.
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten",
+                                   "tcp", "-noreset"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if number and x_server_answers(server, number):
+            os.environ["DISPLAY"] = ":" + number
+            return server
+        server.kill()
+        server.wait()
+        print("Xvfb on :%s did not answer; starting another" % number)
+    raise AssertionError("Xvfb did not start")
 
 
 def main():
@@ -185,6 +207,7 @@ def main():
     env = dict(os.environ)
     env["LUMENFALL_USER_HIVE"] = os.path.join(scratch, "user.reg")
     env["XDG_DATA_HOME"] = os.path.join(scratch, "data")
+    env["XDG_CACHE_HOME"] = os.path.join(scratch, "cache")
     env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
     env["QT_QPA_PLATFORM"] = "xcb"
     hive = env["LUMENFALL_USER_HIVE"]
@@ -258,3 +281,4 @@ if __name__ == "__main__":
         main()
     finally:
         x_server.terminate()
+        x_server.wait()
