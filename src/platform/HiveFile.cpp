@@ -2,6 +2,7 @@
 
 #include "platform/HiveTree.h"
 #include "util/AtomicFile.h"
+#include "util/BaseDirectory.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -126,15 +127,11 @@ fs::path InstallPrefix()
 
 fs::path ConfigHome()
 {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && *config == '/')
-        return config;
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-        const passwd* user = ::getpwuid(::getuid());
-        home = user ? user->pw_dir : ".";
-    }
-    return fs::path(home) / ".config";
+    if (fs::path base = UserBaseDirectory("XDG_CONFIG_HOME", ".config"); !base.empty())
+        return base;
+    // Without a usable HOME the settings still belong in the account's home folder.
+    const passwd* user = ::getpwuid(::getuid());
+    return fs::path(user ? user->pw_dir : ".") / ".config";
 }
 
 } // namespace
