@@ -1,6 +1,6 @@
 #pragma once
-// The picture files of lumenfall --render: encoded on worker threads while the show renders
-// the next frames, and written one at a time in frame order. The only threads of the
+// The frames of lumenfall --render (PNG files or video frames): encoded on worker threads
+// while the show renders the next frames, and written one at a time in frame order. The only threads of the
 // program; they touch nothing but their own pictures and the encoder's queue.
 
 #include <QByteArray>

@@ -21,7 +21,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <unistd.h>
@@ -270,15 +269,10 @@ int RunRenderCommand(const std::vector<std::string>& arguments)
             show.PresentFrame(painter, monitors, options.Width, options.Height);
         };
         TProgress progress(options.Frames, options.Quiet);
-        if (kind == TOutputKind::Folder) {
-            // The frames are encoded on the other cores while the show renders the next ones.
+        // The frames are encoded on the other cores while the show renders the next ones.
+        auto renderEncoded = [&](TFrameEncoder::TEncode encode, TFrameEncoder::TWrite write) {
             const int32_t workers = int32_t(std::max(1u, std::thread::hardware_concurrency()));
-            TFrameEncoder encoder(
-                options.Width, options.Height, workers,
-                [&options](const QImage& frame) { return EncodePng(frame, options.PngCompression); },
-                [&options](int32_t frame, const QByteArray& bytes) {
-                    WriteFile(FrameFileName(options.Output, frame), bytes);
-                });
+            TFrameEncoder encoder(options.Width, options.Height, workers, std::move(encode), std::move(write));
             for (int32_t frame = 1; frame <= options.Frames; ++frame) {
                 now += uint32_t(options.IntervalMs);
                 show.RenderFrame();
@@ -288,32 +282,35 @@ int RunRenderCommand(const std::vector<std::string>& arguments)
                 progress.Update(frame);
             }
             encoder.Finish();
+        };
+        if (kind == TOutputKind::Folder) {
+            renderEncoded([&options](const QImage& frame) { return EncodePng(frame, options.PngCompression); },
+                          [&options](int32_t frame, const QByteArray& bytes) {
+                              WriteFile(FrameFileName(options.Output, frame), bytes);
+                          });
             return 0;
         }
-        QImage screen(options.Width, options.Height, QImage::Format_RGB32);
-        screen.fill(Qt::black);
-        std::optional<TY4mWriter> video;
         if (kind == TOutputKind::Video) {
-            video.emplace(options.Output, options.Width, options.Height, options.IntervalMs);
+            TY4mWriter video(options.Output, options.Width, options.Height, options.IntervalMs);
             if (!options.Quiet && int64_t(options.Frames) * options.IntervalMs > kLongVideoMs)
                 std::fprintf(stderr, "lumenfall --render: %d frames of %dx%d into '%s', %s\n", options.Frames,
                              options.Width, options.Height, options.Output.c_str(),
                              ByteText(TY4mWriter::FileSize(options.Width, options.Height, options.IntervalMs,
                                                            options.Frames))
                                  .c_str());
+            renderEncoded(TY4mWriter::EncodeFrame, [&video](int32_t, const QByteArray& bytes) { video.Append(bytes); });
+            video.Finish();
+            return 0;
         }
+        QImage screen(options.Width, options.Height, QImage::Format_RGB32);
+        screen.fill(Qt::black);
         for (int32_t frame = 1; frame <= options.Frames; ++frame) {
             now += uint32_t(options.IntervalMs);
             show.RenderFrame();
             present(screen);
-            if (video)
-                video->Write(screen);
             progress.Update(frame);
         }
-        if (kind == TOutputKind::Picture)
-            SaveFrame(screen, options.Output, options.PngCompression);
-        if (video)
-            video->Finish();
+        SaveFrame(screen, options.Output, options.PngCompression);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "lumenfall --render: %s\n", e.what());

@@ -245,30 +245,47 @@ std::string TY4mWriter::Header(int32_t width, int32_t height, int32_t intervalMs
            std::to_string(intervalMs) + " Ip A1:1 C420jpeg XCOLORRANGE=FULL\n";
 }
 
+namespace {
+
+constexpr char kFrameMarker[] = "FRAME\n";
+constexpr int64_t kFrameMarkerSize = sizeof kFrameMarker - 1;
+
+int64_t PlaneBytes(int32_t width, int32_t height)
+{
+    return int64_t(width) * height + 2 * int64_t((width + 1) / 2) * ((height + 1) / 2);
+}
+
+} // namespace
+
 TY4mWriter::TY4mWriter(const std::string& fileName, int32_t width, int32_t height, int32_t intervalMs)
-    : out_(fileName, std::ios::binary), width_(width), height_(height)
+    : out_(fileName, std::ios::binary)
 {
     if (!out_)
         throw std::runtime_error("cannot write '" + fileName + "'");
     out_ << Header(width, height, intervalMs);
-    luma_.resize(size_t(width) * size_t(height));
-    chroma_.resize(size_t((width + 1) / 2) * size_t((height + 1) / 2) * 2);
 }
 
 int64_t TY4mWriter::FileSize(int32_t width, int32_t height, int32_t intervalMs, int32_t frames)
 {
-    const int64_t frame = int64_t(sizeof("FRAME\n") - 1) + int64_t(width) * height +
-                          2 * int64_t((width + 1) / 2) * ((height + 1) / 2);
-    return int64_t(Header(width, height, intervalMs).size()) + frame * frames;
+    return int64_t(Header(width, height, intervalMs).size()) + (kFrameMarkerSize + PlaneBytes(width, height)) * frames;
 }
 
-void TY4mWriter::Write(const QImage& frame)
+QByteArray TY4mWriter::EncodeFrame(const QImage& frame)
 {
-    uint8_t* u = chroma_.data();
-    ConvertToYuv420(frame, luma_.data(), u, u + chroma_.size() / 2);
-    out_ << "FRAME\n";
-    out_.write(reinterpret_cast<const char*>(luma_.data()), std::streamsize(luma_.size()));
-    out_.write(reinterpret_cast<const char*>(chroma_.data()), std::streamsize(chroma_.size()));
+    const int32_t w = frame.width(), h = frame.height();
+    const qsizetype chromaPlane = qsizetype((w + 1) / 2) * ((h + 1) / 2);
+    QByteArray bytes(qsizetype(kFrameMarkerSize + PlaneBytes(w, h)), Qt::Uninitialized);
+    auto* out = reinterpret_cast<uint8_t*>(bytes.data());
+    std::copy_n(kFrameMarker, kFrameMarkerSize, out);
+    uint8_t* luma = out + kFrameMarkerSize;
+    uint8_t* u = luma + qsizetype(w) * h;
+    ConvertToYuv420(frame, luma, u, u + chromaPlane);
+    return bytes;
+}
+
+void TY4mWriter::Append(const QByteArray& frame)
+{
+    out_.write(frame.constData(), std::streamsize(frame.size()));
     if (!out_)
         throw std::runtime_error("writing the video failed: " + std::string(std::strerror(errno)));
 }

@@ -2,10 +2,11 @@
 // The video of lumenfall --render: YUV4MPEG2 with full-range BT.601 colours and 4:2:0
 // chroma, which ffmpeg and mpv play.
 
+#include <QByteArray>
+
 #include <cstdint>
 #include <fstream>
 #include <string>
-#include <vector>
 
 class QImage;
 
@@ -22,15 +23,16 @@ public:
     // Bytes of a video of this many frames.
     static int64_t FileSize(int32_t width, int32_t height, int32_t intervalMs, int32_t frames);
 
-    // Appends one frame; raises std::runtime_error when writing fails.
-    void Write(const QImage& frame);
-    // Writes what the stream still holds and closes the file; raises as Write.
+    // One frame's bytes in the file: its marker and planes. Touches nothing but the picture,
+    // so frames can be converted on other threads while the show renders.
+    static QByteArray EncodeFrame(const QImage& frame);
+    // Appends the bytes of EncodeFrame; raises std::runtime_error when writing fails.
+    void Append(const QByteArray& frame);
+    // Writes what the stream still holds and closes the file; raises as Append.
     void Finish();
 
 private:
     static std::string Header(int32_t width, int32_t height, int32_t intervalMs);
 
     std::ofstream out_;
-    int32_t width_, height_;
-    std::vector<uint8_t> luma_, chroma_;
 };

@@ -1,11 +1,14 @@
 #include "host/RenderCommand.h"
 
 #include "host/ShowInstallation.h"
+#include "host/Y4mWriter.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,12 +41,17 @@ int RunCaptured(const std::vector<std::string>& arguments, std::string& errors)
 
 } // namespace
 
-TEST(RenderCommand, FramesOfAFolderAreTheRenderedPicturesInOrderAtEveryCompression)
+TEST(RenderCommand, FramesOfAFolderOrAVideoAreTheRenderedPicturesInOrderAtEveryCompression)
 {
     ShowInstallation installation;
     installation.Install();
     const fs::path fast = installation.Folder() / "fast", small = installation.Folder() / "small";
+    const fs::path video = installation.Folder() / "v.y4m";
     std::string errors;
+    ASSERT_EQ(RunCaptured({video.string(), "--size", "96x64", "--frames", "12", "--seed", "4", "--quiet"}, errors), 0);
+    std::ifstream videoFile(video, std::ios::binary);
+    const std::string videoBytes{std::istreambuf_iterator<char>(videoFile), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(int64_t(videoBytes.size()), TY4mWriter::FileSize(96, 64, 21, 12));
     ASSERT_EQ(RunCaptured({fast.string() + "/", "--size", "96x64", "--frames", "12", "--seed", "4", "--quiet"}, errors), 0);
     EXPECT_EQ(errors, "");
     ASSERT_EQ(RunCaptured({small.string() + "/", "--size", "96x64", "--frames", "12", "--seed", "4", "--quiet",
@@ -59,6 +67,11 @@ TEST(RenderCommand, FramesOfAFolderAreTheRenderedPicturesInOrderAtEveryCompressi
         const QImage a(QString::fromStdString((fast / name).string())), b(QString::fromStdString((small / name).string()));
         ASSERT_FALSE(a.isNull()) << name;
         EXPECT_EQ(a.convertToFormat(QImage::Format_RGB32), b.convertToFormat(QImage::Format_RGB32)) << name;
+        const QByteArray converted = TY4mWriter::EncodeFrame(a.convertToFormat(QImage::Format_RGB32));
+        const size_t header = videoBytes.size() - size_t(12 * converted.size());
+        EXPECT_EQ(videoBytes.substr(header + size_t((frame - 1) * converted.size()), size_t(converted.size())),
+                  converted.toStdString())
+            << name;
         if (frame == 12) {
             EXPECT_EQ(a.convertToFormat(QImage::Format_RGB32),
                       QImage(QString::fromStdString(last.string())).convertToFormat(QImage::Format_RGB32));
