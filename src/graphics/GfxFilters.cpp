@@ -68,6 +68,9 @@ std::vector<float> ZoomTable(const std::array<float, 4>& amplitudes, const std::
 // first-level cache from smoothing to fading. A multiple of the packed stride, so that every
 // block starts on a cache line, as the packed fade needs.
 constexpr size_t kFadeBlock = 4096;
+// Above this the faded smoothing streams its destination past the caches: such a raster
+// would not stay cached until the particles are drawn into it anyway.
+constexpr size_t kCachedBytes = size_t(16) << 20;
 
 // ---- translation ---------------------------------------------------------------------
 
@@ -133,6 +136,8 @@ struct TBand {
     size_t w;
     int32_t height;
     TSmoothRange smooth;
+    // Smooths and fades in one go where the processor path has it; else smooth, then fade.
+    TSmoothFadeRange smoothFade;
     uint8_t fadeLevel;
     TPixel* ring;
     int32_t slots;
@@ -172,8 +177,12 @@ void SmoothBack(TBand& band, int32_t first, int32_t last)
     const int32_t end = last == band.height ? band.height - 1 : last;
     // Rows first - 1 .. end are read: from the ring where it still holds them.
     auto smooth = [&](const TPixel* above, int32_t from, int32_t to) {
-        band.smooth(above, band.source + size_t(from - 1) * w, w, size_t(to - from + 2) * w, w,
-                    size_t(to - from + 1) * w);
+        TPixel* d = band.source + size_t(from - 1) * w;
+        const size_t n = size_t(to - from + 2) * w, end = size_t(to - from + 1) * w;
+        if (band.smoothFade != nullptr)
+            band.smoothFade(above, d, w, n, w, end, band.fadeLevel);
+        else
+            band.smooth(above, d, w, n, w, end);
     };
     const int32_t inRing = std::clamp(band.mapped - band.slots + 1, first, std::max(first, end));
     if (first < inRing)
@@ -186,6 +195,8 @@ void SmoothBack(TBand& band, int32_t first, int32_t last)
     }
     if (last == band.height)
         std::memset(band.source + size_t(band.height - 1) * w, 0, w * sizeof(TPixel));
+    if (band.smoothFade != nullptr)
+        return; // faded as smoothed; the black rows stay black
     // Whole groups of four pixels, as the packed fade takes them.
     const size_t fadeEnd = last == band.height ? size_t(band.height) * w : (size_t(last) * w) & ~size_t(3);
     if (fadeEnd > band.faded) {
@@ -373,7 +384,8 @@ void TTranslationMap::ExecuteAndSmoothBack(TDIBRaster& source, TDIBRaster& dest,
         return;
     table_.Prepare();
     TBand band{source_->Bits(), dest_->Bits(), size_t(width_), height_, ChosenSmoothing(),
-               fadeLevel,           window_.data(), windowRows_};
+               // The source rows were just read by the gather, so they are still cached.
+               ChosenSmoothFade(false), fadeLevel,           window_.data(), windowRows_};
     // Rows are mapped top to bottom, a band at a time. Source row r takes its smoothed pixels
     // once rows r - 1 .. r + 1 are mapped and no row still to map reads it.
     int32_t done = 0;
@@ -418,6 +430,11 @@ void TFastSmooth::Smooth(std::optional<uint8_t> fadeLevel)
     const TSmoothRange smooth = ChosenSmoothing();
     if (!fadeLevel) {
         smooth(s, d, w, n, begin, end);
+        return;
+    }
+    if (const TSmoothFadeRange smoothFade = ChosenSmoothFade(n * sizeof(TPixel) > kCachedBytes)) {
+        smoothFade(s, d, w, n, begin, end, *fadeLevel); // the black rows stay black
+        EndStreaming();
         return;
     }
     // The black border rows are faded with their blocks, which keeps them black.

@@ -2,6 +2,7 @@
 
 #include "graphics/PackedSimd.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -173,9 +174,70 @@ __attribute__((target("avx2"))) void SmoothRangeAVX2(const TPixel* s, TPixel* d,
     SmoothRange<Average ? AverageOfFour : MeanOfFour, nullptr>(s, d, w, n, p, end);
 }
 
+// Per byte c - ceil(c / 2^level) as the packed fade computes it: t - (t >> level) with
+// t = max(c - 1, 0).
+__attribute__((target("avx2"))) inline __m256i Faded8(__m256i pixels, __m128i shift, __m256i quotientMask)
+{
+    const __m256i t = _mm256_subs_epu8(pixels, _mm256_set1_epi8(1));
+    return _mm256_sub_epi8(t, _mm256_and_si256(_mm256_srl_epi16(t, shift), quotientMask));
+}
+
+inline TPixel FadedBytes(TPixel p, uint8_t level)
+{
+    TPixel out = 0;
+    for (int32_t byte = 0; byte < 32; byte += 8) {
+        const uint32_t t = std::max<uint32_t>((p >> byte) & 0xFFu, 1u) - 1u;
+        out |= (t - (t >> level)) << byte;
+    }
+    return out;
+}
+
+// Smooths and fades in one pass; with Stream the destination goes out with streaming stores.
+template <bool Average, bool Stream>
+__attribute__((target("avx2"))) void SmoothFadeAVX2(const TPixel* s, TPixel* d, size_t w, size_t n, size_t begin,
+                                                    size_t end, uint8_t level)
+{
+    level = std::min<uint8_t>(level, 8);
+    const TScalarSmooth scalar = Average ? AverageOfFour : MeanOfFour;
+    size_t p = begin;
+    for (; Stream && p < end && reinterpret_cast<uintptr_t>(d + p) % sizeof(__m256i) != 0; ++p)
+        d[p] = FadedBytes(scalar(s[p - w], s[p - 1], s[p + 1], s[p + w]), level);
+    const __m128i shift = _mm_cvtsi32_si128(level);
+    const __m256i quotientMask = _mm256_set1_epi8(char(0xFFu >> level));
+    for (; p + kSmoothStride <= end; p += kSmoothStride) {
+        PrefetchLowerRow(s, w, n, p);
+        for (size_t q = p; q < p + kSmoothStride; q += 8) {
+            const __m256i up = Load8(s + q - w), left = Load8(s + q - 1), right = Load8(s + q + 1),
+                          down = Load8(s + q + w);
+            const __m256i smooth = Average ? AverageOfFour8(up, left, right, down) : MeanOfFour8(up, left, right, down);
+            auto* out = reinterpret_cast<__m256i*>(d + q);
+            if constexpr (Stream)
+                _mm256_stream_si256(out, Faded8(smooth, shift, quotientMask));
+            else
+                _mm256_storeu_si256(out, Faded8(smooth, shift, quotientMask));
+        }
+    }
+    for (; p < end; ++p)
+        d[p] = FadedBytes(scalar(s[p - w], s[p - 1], s[p + 1], s[p + w]), level);
+}
+
 #endif
 
 } // namespace
+
+TSmoothFadeRange ChosenSmoothFade(bool stream)
+{
+#if defined(LUMENFALL_PACKED_AVX2)
+    // The packed fade is the one FadePixels takes with MMX.
+    if (HasAVX2 && HasMMX && stream)
+        return Has3DNow ? SmoothFadeAVX2<true, true> : SmoothFadeAVX2<false, true>;
+    if (HasAVX2 && HasMMX)
+        return Has3DNow ? SmoothFadeAVX2<true, false> : SmoothFadeAVX2<false, false>;
+#else
+    (void)stream;
+#endif
+    return nullptr;
+}
 
 TSmoothRange ChosenSmoothing()
 {
