@@ -1,4 +1,5 @@
-// Each filter over a whole raster; compare with BM_Memcpy_<size> of the same bytes.
+// Each filter over a whole raster; x_memcpy compares it with a memcpy of the same bytes timed
+// beside each pass.
 #include "MemcpyBaseline.h"
 
 #include "graphics/GfxFilters.h"
@@ -33,17 +34,28 @@ void ReportRasterBytes(benchmark::State& state, const TDIBRaster& raster)
     state.SetBytesProcessed(int64_t(state.iterations()) * raster.PixelCount() * int64_t(sizeof(TPixel)));
 }
 
-template <class TFilter>
-void RunFilter(benchmark::State& state, TFilter& filter, int32_t width, int32_t height)
+// work(source, dest) over a raster of noise, timed beside a memcpy of the raster.
+template <class TWork>
+void RunOnRasters(benchmark::State& state, int32_t width, int32_t height, TWork work)
 {
     TDIBRaster source(width, height), dest(width, height);
     FillNoise(source);
+    TMemcpyBeside yardstick(size_t(source.PixelCount()) * sizeof(TPixel));
     for (auto _ : state) {
-        filter.Execute(source, dest);
-        benchmark::DoNotOptimize(dest.Bits());
-        benchmark::ClobberMemory();
+        yardstick.Time(state, [&] {
+            work(source, dest);
+            benchmark::DoNotOptimize(dest.Bits());
+            benchmark::ClobberMemory();
+        });
     }
     ReportRasterBytes(state, source);
+    yardstick.Report(state);
+}
+
+template <class TFilter>
+void RunFilter(benchmark::State& state, TFilter& filter, int32_t width, int32_t height)
+{
+    RunOnRasters(state, width, height, [&filter](TDIBRaster& source, TDIBRaster& dest) { filter.Execute(source, dest); });
 }
 
 void BM_FastSmooth(benchmark::State& state, TPath path, int32_t width, int32_t height)
@@ -61,15 +73,9 @@ void BM_FastSmooth(benchmark::State& state, TPath path, int32_t width, int32_t h
 // the path the processor takes.
 void BM_FastSmoothFaded(benchmark::State& state, int32_t width, int32_t height)
 {
-    TDIBRaster source(width, height), dest(width, height);
-    FillNoise(source);
     TFastSmooth smooth;
-    for (auto _ : state) {
-        smooth.ExecuteFaded(source, dest, 3);
-        benchmark::DoNotOptimize(dest.Bits());
-        benchmark::ClobberMemory();
-    }
-    ReportRasterBytes(state, source);
+    RunOnRasters(state, width, height,
+                 [&smooth](TDIBRaster& source, TDIBRaster& dest) { smooth.ExecuteFaded(source, dest, 3); });
 }
 
 // The saver's shapes: a shift of a few percent of the raster, a zoom of a few percent.

@@ -1,9 +1,10 @@
-// lumenfall --render: the Y4M colour conversion of one frame on one thread (compare
-// BM_Memcpy_* of the same raster and BM_ShowFrame/Shipped_Intro_System/*/0_Wave, the rendering
-// of a frame); a 4K video against rendering alone, in wall time per frame; and a whole run of
+// lumenfall --render: the Y4M colour conversion of one frame on one thread (x_memcpy against
+// a memcpy of the raster; compare BM_ShowFrame/Shipped_Intro_System/*/0_Wave, the rendering of
+// a frame); a 4K video against rendering alone, in wall time per frame; and a whole run of
 // 300 frames into a PNG folder with the default options, in wall time per frame (compare
 // BM_Memcpy_1920x1080).
 
+#include "MemcpyBaseline.h"
 #include "host/RenderCommand.h"
 #include "host/Y4mWriter.h"
 #include "persistence/TemporaryHives.h"
@@ -39,12 +40,16 @@ void BM_Y4mConversion(benchmark::State& state, int32_t width, int32_t height)
             row[x] = random();
     }
     std::vector<uint8_t> luma(size_t(width) * height), chroma(size_t((width + 1) / 2) * ((height + 1) / 2) * 2);
+    TMemcpyBeside yardstick(size_t(width) * size_t(height) * 4);
     for (auto _ : state) {
-        ConvertToYuv420(frame, luma.data(), chroma.data(), chroma.data() + chroma.size() / 2);
-        benchmark::DoNotOptimize(luma.data());
-        benchmark::ClobberMemory();
+        yardstick.Time(state, [&] {
+            ConvertToYuv420(frame, luma.data(), chroma.data(), chroma.data() + chroma.size() / 2);
+            benchmark::DoNotOptimize(luma.data());
+            benchmark::ClobberMemory();
+        });
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * width * height * 4);
+    yardstick.Report(state);
 }
 
 double RenderSeconds(const std::vector<std::string>& arguments)

@@ -2,12 +2,14 @@
 // morph back, wave, morph to the text, text, morph back) on screens of 1920x1080 and
 // 3840x2160, with the wave drawn over the whole screen, for every wave preset of the staged
 // installation and for presets made here that take each render mode and each filter path
-// with the largest particle count (compare BM_Memcpy_* of the same size).
+// with the largest particle count (x_memcpy: against a memcpy of the raster timed beside
+// each frame).
 //
 // Each show is built once from a scratch installation and runs on a simulated clock through
 // its items in order; a benchmark times a fixed number of frames of one item after a few
 // frames that fill the trails.
 
+#include "MemcpyBaseline.h"
 #include "graphics/GfxTool.h"
 #include "host/SaverShow.h"
 #include "kinds/LumenfallCfg.h"
@@ -153,8 +155,10 @@ void BM_ShowFrame(benchmark::State& state, const TShowPreset& preset, int32_t it
     run.AdvanceTo(item);
     for (int i = 0; i < kWarmUpFrames; ++i)
         run.Frame();
+    TMemcpyBeside yardstick(size_t(width) * size_t(height) * sizeof(TPixel));
     for (auto _ : state)
-        run.Frame();
+        yardstick.Time(state, [&run] { run.Frame(); });
+    yardstick.Report(state);
     if (run.CurrentIndex() != item)
         state.SkipWithError("the item ended while it was timed");
     state.SetLabel(run.CurrentItemName());
