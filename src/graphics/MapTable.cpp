@@ -20,6 +20,11 @@ constexpr int32_t kPrefetchAhead = 256;
 // Pixels of a separable row gathered between two rounds of prefetches.
 constexpr int32_t kChunkPixels = 64;
 
+// A source line wanted a few hundred pixels or rows from now, asked for with a low locality
+// hint: a row's worth of lines brought into the first-level cache would push out the lines
+// being gathered now, so they go no nearer than the second level (a fifth faster here).
+inline void PrefetchFar(const void* address) { __builtin_prefetch(address, 0, 1); }
+
 // How many destination pixels share one software prefetch of their source (0: none). Long
 // runs of neighbouring sources (identity, zoom) are followed by the processor's own
 // prefetcher. A map that leaves its run every few dozen pixels (an overlay zoom, whose source
@@ -70,7 +75,7 @@ void StreamThroughMap(const TPixel* src, TPixel* dst, const int32_t* map, size_t
         for (; k + kPrefetchAhead + 4 <= n; k += 4) {
             if constexpr (Spacing != 0) {
                 for (size_t q = 0; q < 4; q += Spacing)
-                    __builtin_prefetch(src + map[k + kPrefetchAhead + q]);
+                    PrefetchFar(src + map[k + kPrefetchAhead + q]);
             }
             const int32_t* m = map + k;
             _mm_stream_si128(reinterpret_cast<__m128i*>(dst + k),
@@ -214,7 +219,7 @@ void TMapTable::SeparableRow(const TPixel* src, TPixel* out, int32_t j) const
     size_t edge = 0;
     auto copyEdge = [&](int32_t i) {
         if (edge < prefetched)
-            __builtin_prefetch(src + edgesAhead[edge]);
+            PrefetchFar(src + edgesAhead[edge]);
         out[i] = src[edges[edge++]];
     };
     for (int32_t i = 0; i < begin; ++i)
@@ -234,7 +239,7 @@ void TMapTable::SeparableRow(const TPixel* src, TPixel* out, int32_t j) const
     while (i + 4 <= end) {
         const int32_t stop = std::min(end, i + kChunkPixels);
         for (; starts != nullptr && next < starts->size() && (*starts)[next] < stop; ++next)
-            __builtin_prefetch(reinterpret_cast<const void*>(rowAhead + uintptr_t(intptr_t(columns[(*starts)[next]])) * 4));
+            PrefetchFar(reinterpret_cast<const void*>(rowAhead + uintptr_t(intptr_t(columns[(*starts)[next]])) * 4));
         for (; i + 4 <= stop; i += 4) {
             if constexpr (Stream)
                 StreamFour(src, row, columns + i, out + i);
@@ -255,7 +260,7 @@ void TMapTable::GatherEveryRow(const TPixel* src, TPixel* out, int32_t j) const
     if (prefetchSpacing_ != 0) {
         for (; i + kPrefetchAhead + 4 <= width_; i += 4) {
             for (int32_t q = 0; q < 4; q += prefetchSpacing_)
-                __builtin_prefetch(src + entries[i + kPrefetchAhead + q]);
+                PrefetchFar(src + entries[i + kPrefetchAhead + q]);
             GatherFour(src, 0, entries + i, out + i);
         }
     }
