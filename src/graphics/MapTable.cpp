@@ -38,11 +38,26 @@ int32_t PrefetchSpacing(size_t jumps, size_t pixels)
     return jumps * 512 > pixels ? 4 : 0;
 }
 
-// out[q] := src[offset + indices[q]] for q = 0 .. 3, all loads before the stores.
-inline void GatherFour(const TPixel* src, ptrdiff_t offset, const int32_t* indices, TPixel* out)
+// The address of index offset of src, summed as integers: a row part alone may lie outside
+// the picture, and only its sums with the columns are indices.
+inline uintptr_t RowBase(const TPixel* src, ptrdiff_t offset)
 {
-    const TPixel a = src[offset + indices[0]], b = src[offset + indices[1]];
-    const TPixel c = src[offset + indices[2]], d = src[offset + indices[3]];
+    return reinterpret_cast<uintptr_t>(src) + uintptr_t(offset) * sizeof(TPixel);
+}
+
+// Index column from a row base; one addressing mode does the sum.
+inline const TPixel* AddressAt(uintptr_t base, int32_t column)
+{
+    return reinterpret_cast<const TPixel*>(base + uintptr_t(intptr_t(column)) * sizeof(TPixel));
+}
+
+inline TPixel PixelAt(uintptr_t base, int32_t column) { return *AddressAt(base, column); }
+
+// out[q] := the pixel at indices[q] from base for q = 0 .. 3, all loads before the stores.
+inline void GatherFour(uintptr_t base, const int32_t* indices, TPixel* out)
+{
+    const TPixel a = PixelAt(base, indices[0]), b = PixelAt(base, indices[1]);
+    const TPixel c = PixelAt(base, indices[2]), d = PixelAt(base, indices[3]);
     out[0] = a;
     out[1] = b;
     out[2] = c;
@@ -51,17 +66,14 @@ inline void GatherFour(const TPixel* src, ptrdiff_t offset, const int32_t* indic
 
 #if defined(__SSE2__)
 // The same with one streaming store; out is aligned to 16 bytes.
-inline void StreamFour(const TPixel* src, ptrdiff_t offset, const int32_t* indices, TPixel* out)
+inline void StreamFour(uintptr_t base, const int32_t* indices, TPixel* out)
 {
     _mm_stream_si128(reinterpret_cast<__m128i*>(out),
-                     _mm_setr_epi32(int32_t(src[offset + indices[0]]), int32_t(src[offset + indices[1]]),
-                                    int32_t(src[offset + indices[2]]), int32_t(src[offset + indices[3]])));
+                     _mm_setr_epi32(int32_t(PixelAt(base, indices[0])), int32_t(PixelAt(base, indices[1])),
+                                    int32_t(PixelAt(base, indices[2])), int32_t(PixelAt(base, indices[3]))));
 }
 #else
-inline void StreamFour(const TPixel* src, ptrdiff_t offset, const int32_t* indices, TPixel* out)
-{
-    GatherFour(src, offset, indices, out);
-}
+inline void StreamFour(uintptr_t base, const int32_t* indices, TPixel* out) { GatherFour(base, indices, out); }
 #endif
 
 // dst[k] := src[map[k]] for the whole picture, prefetching the source of every Spacing-th
@@ -224,31 +236,29 @@ void TMapTable::SeparableRow(const TPixel* src, TPixel* out, int32_t j) const
     };
     for (int32_t i = 0; i < begin; ++i)
         copyEdge(i);
-    // The row part alone may lie outside the picture; only the sums are indices.
-    const ptrdiff_t row = rowParts_[size_t(j)];
+    const uintptr_t rowBase = RowBase(src, rowParts_[size_t(j)]);
     const int32_t* columns = columnParts_.data();
     int32_t i = begin;
     for (; i < end && Stream && reinterpret_cast<uintptr_t>(out + i) % 16 != 0; ++i)
-        out[i] = src[row + columns[i]];
-    // As addresses: the row part of another row plus these columns need not lie inside.
-    const intptr_t ahead = rowParts_[size_t(aheadRow)];
-    const uintptr_t rowAhead = reinterpret_cast<uintptr_t>(src) + uintptr_t(ahead) * sizeof(TPixel);
+        out[i] = PixelAt(rowBase, columns[i]);
+    // The row part of another row plus these columns need not lie inside: only prefetched.
+    const uintptr_t rowAhead = RowBase(src, rowParts_[size_t(aheadRow)]);
     const std::vector<int32_t>* starts =
         lineStarts_.empty() ? nullptr : &lineStarts_[(rowAhead / sizeof(TPixel)) % kPixelsPerLine];
     size_t next = 0;
     while (i + 4 <= end) {
         const int32_t stop = std::min(end, i + kChunkPixels);
         for (; starts != nullptr && next < starts->size() && (*starts)[next] < stop; ++next)
-            PrefetchFar(reinterpret_cast<const void*>(rowAhead + uintptr_t(intptr_t(columns[(*starts)[next]])) * 4));
+            PrefetchFar(AddressAt(rowAhead, columns[(*starts)[next]]));
         for (; i + 4 <= stop; i += 4) {
             if constexpr (Stream)
-                StreamFour(src, row, columns + i, out + i);
+                StreamFour(rowBase, columns + i, out + i);
             else
-                GatherFour(src, row, columns + i, out + i);
+                GatherFour(rowBase, columns + i, out + i);
         }
     }
     for (; i < end; ++i)
-        out[i] = src[row + columns[i]];
+        out[i] = PixelAt(rowBase, columns[i]);
     for (i = end; i < width_; ++i)
         copyEdge(i);
 }
@@ -261,7 +271,7 @@ void TMapTable::GatherEveryRow(const TPixel* src, TPixel* out, int32_t j) const
         for (; i + kPrefetchAhead + 4 <= width_; i += 4) {
             for (int32_t q = 0; q < 4; q += prefetchSpacing_)
                 PrefetchFar(src + entries[i + kPrefetchAhead + q]);
-            GatherFour(src, 0, entries + i, out + i);
+            GatherFour(RowBase(src, 0), entries + i, out + i);
         }
     }
     for (; i < width_; ++i)
