@@ -206,6 +206,9 @@ TEST_F(X11Test, TheHackFollowsItsForeignWindowAndDiesOfSigtermAfterStoringItsPos
     ASSERT_TRUE(WaitUntil([&] { return ShownFrame(drawn) != first; })) << "the show does not move";
     Resize(foreign, 420, 240);
     EXPECT_TRUE(WaitUntil([&] { return GeometryOf(drawn) == QSize(420, 240); }));
+    // The show rebuilt at the new size goes on before the signal comes.
+    const size_t resized = ShownFrame(drawn);
+    EXPECT_TRUE(WaitUntil([&] { return ShownFrame(drawn) != resized; })) << "the show stopped at the new size";
 
     hack.terminate(); // SIGTERM
     const TProgramResult result = WaitForProgram(hack);
@@ -213,7 +216,8 @@ TEST_F(X11Test, TheHackFollowsItsForeignWindowAndDiesOfSigtermAfterStoringItsPos
     EXPECT_TRUE(result.Crashed) << "it must die of the signal; exit status " << result.ExitCode;
     EXPECT_EQ(result.ExitCode, SIGTERM);
     EXPECT_FALSE(result.Err.contains("lumenfall:")) << result.Err.toStdString();
-    EXPECT_GT(ReadWaveStartPos(), 0.0f) << "the wave's position was stored first";
+    EXPECT_GT(ReadWaveStartPos(), 0.0f) << "the wave's position was stored first; the hack said: "
+                                        << result.Err.toStdString();
 }
 
 // On an X server of its own (a window manager there would manage the other tests' windows).
