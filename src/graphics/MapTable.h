@@ -15,6 +15,9 @@
 class TMapTable {
 public:
     using TEntryFunction = std::function<int32_t(int32_t i, int32_t j)>;
+    // Streams the pixels at indices (from base, as bytes) to out, which starts a cache line,
+    // as far as whole steps of the loop's width go into count; returns how many it wrote.
+    using TStreamRun = int32_t (*)(uintptr_t base, const int32_t* indices, TPixel* out, int32_t count);
 
     // The identity of a width x height map.
     void Reset(int32_t width, int32_t height);
@@ -44,9 +47,9 @@ public:
     int32_t LowestSourceRowFrom(int32_t j) const { return lowestFrom_[size_t(j)]; }
 
 private:
-    // Row j of a separable map into out, with streaming stores if Stream.
+    // Row j of a separable map into out; with streaming stores through run if Stream.
     template <bool Stream>
-    void SeparableRow(const TPixel* src, TPixel* out, int32_t j) const;
+    void SeparableRow(const TPixel* src, TPixel* out, int32_t j, TStreamRun run) const;
     void GatherEveryRow(const TPixel* src, TPixel* out, int32_t j) const;
 
     int32_t width_ = 0;
@@ -66,9 +69,17 @@ private:
     std::vector<int32_t, TLargeArrayAllocator<int32_t>> every_;
 
     std::vector<int32_t> lowestFrom_;
-    // For a map whose sources jump about: the columns that start a source line, by the
-    // remainder of the row's first pixel index by the pixels of a line.
-    std::vector<std::vector<int32_t>> lineStarts_;
+    // The column parts of the columns that start a source line, and for each column how many
+    // of them lie left of it.
+    struct TLineStarts {
+        std::vector<int32_t> parts;
+        std::vector<uint32_t> before;
+    };
+    // For a map whose sources jump about, by the remainder of the row's first pixel index by
+    // the pixels of a line: every line start, and those whose line the row above at the same
+    // shift does not read.
+    std::vector<TLineStarts> lineStarts_;
+    std::vector<TLineStarts> newLineStarts_;
     // Pixels per software prefetch of a source line (0: none).
     int32_t prefetchSpacing_ = 0;
 };

@@ -107,10 +107,10 @@ bool SamePixels(const TDIBRaster& a, const TDIBRaster& b)
 }
 
 struct TPath {
-    bool mmx, now3d, avx2;
+    bool mmx, now3d, avx2, avx512;
 };
-const TPath kPaths[] = {{false, false, false}, {true, false, false}, {false, true, false}, {true, false, true},
-                        {false, true, true}};
+const TPath kPaths[] = {{false, false, false, false}, {true, false, false, false}, {false, true, false, false},
+                        {true, false, true, false},   {false, true, true, false},  {true, false, true, true}};
 
 // The map into dest, then dest smoothed back into source and faded, in one pass and in the
 // separate steps, from the same pictures; both rasters must agree bit for bit.
@@ -120,9 +120,9 @@ void ExpectOnePassEqualsSteps(TTranslationMap& map, const std::string& what)
     TDIBRaster source(w, h), dest(w, h), stepSource(w, h), stepDest(w, h);
     TFastSmooth smooth;
     for (const TPath& path : kPaths) {
-        if (path.avx2 && !DetectedAVX2())
+        if ((path.avx2 && !DetectedAVX2()) || (path.avx512 && !DetectedAVX512()))
             continue;
-        ScopedCPUFeatures features(path.mmx, path.now3d, path.avx2);
+        ScopedCPUFeatures features(path.mmx, path.now3d, path.avx2, path.avx512);
         for (uint8_t level : {uint8_t(0), uint8_t(3), uint8_t(8)}) {
             FillRandom(source, uint32_t(w + h + level));
             FillRandom(dest, 99);
@@ -131,7 +131,8 @@ void ExpectOnePassEqualsSteps(TTranslationMap& map, const std::string& what)
             smooth.ExecuteFaded(stepDest, stepSource, level);
             map.ExecuteAndSmoothBack(source, dest, level);
             const std::string context = what + " path " + std::to_string(path.mmx) + std::to_string(path.now3d) +
-                                        std::to_string(path.avx2) + " level " + std::to_string(level);
+                                        std::to_string(path.avx2) + std::to_string(path.avx512) + " level " +
+                                        std::to_string(level);
             ASSERT_TRUE(SamePixels(dest, stepDest)) << context;
             ASSERT_TRUE(SamePixels(source, stepSource)) << context;
         }
