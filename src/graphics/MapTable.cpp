@@ -325,7 +325,7 @@ void TMapTable::SeparableRow(const TPixel* src, TPixel* out, int32_t j, TStreamR
     const auto [aheadBegin, aheadEnd] = inner_[size_t(aheadRow)];
     const bool movedDown = aheadRow > 0 && inner_[size_t(aheadRow) - 1] == inner_[size_t(aheadRow)] &&
                            int64_t(rowParts_[size_t(aheadRow)]) - rowParts_[size_t(aheadRow) - 1] == width_;
-    const TLineStarts* fresh = movedDown ? &newLineStarts_[remainder] : every;
+    const TLineStarts* fresh = every != nullptr && movedDown ? &newLineStarts_[remainder] : every;
     while (i < end) {
         const int32_t stop = std::min(end, i + kChunkPixels);
         if (every != nullptr) {
