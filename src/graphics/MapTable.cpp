@@ -258,25 +258,22 @@ void TMapTable::Prepare()
     newLineStarts_.clear();
     if (separable_ && prefetchSpacing_ != 0) {
         for (int32_t remainder = 0; remainder < kPixelsPerLine; ++remainder) {
-            // Floor divisions by the 16 pixels of a line: the line of column i for a row whose
-            // pixel index has this remainder, and for the row above it at the same shift.
-            auto line = [&](int32_t i) { return (int64_t(remainder) + columnParts_[size_t(i)]) >> 4; };
-            auto lineAbove = [&](int32_t i) {
-                return (int64_t(remainder) - width_ + columnParts_[size_t(i)]) >> 4;
-            };
+            // Floor division by the 16 pixels of a line: the line of column i for a row whose
+            // first pixel index is offset (with this remainder), or the row above it.
+            auto line = [&](int64_t offset, int32_t i) { return (offset + columnParts_[size_t(i)]) >> 4; };
             std::vector<int64_t> linesAbove(static_cast<size_t>(width_));
             for (int32_t i = 0; i < width_; ++i)
-                linesAbove[size_t(i)] = lineAbove(i);
+                linesAbove[size_t(i)] = line(int64_t(remainder) - width_, i);
             std::sort(linesAbove.begin(), linesAbove.end());
             TLineStarts& every = lineStarts_.emplace_back();
             TLineStarts& fresh = newLineStarts_.emplace_back();
             for (int32_t i = 0; i < width_; ++i) {
                 every.before.push_back(uint32_t(every.parts.size()));
                 fresh.before.push_back(uint32_t(fresh.parts.size()));
-                if (i > 0 && line(i) == line(i - 1))
+                if (i > 0 && line(remainder, i) == line(remainder, i - 1))
                     continue;
                 every.parts.push_back(columnParts_[size_t(i)]);
-                if (!std::binary_search(linesAbove.begin(), linesAbove.end(), line(i)))
+                if (!std::binary_search(linesAbove.begin(), linesAbove.end(), line(remainder, i)))
                     fresh.parts.push_back(columnParts_[size_t(i)]);
             }
             every.before.push_back(uint32_t(every.parts.size()));
